@@ -1,0 +1,133 @@
+// entry.cpp -- program entry: options, start-up order, viewer modes, the main loop, shut-down order
+#include "demo/demo.h"
+#include "console/console.h"
+#include "gml/gml.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "scenes/scenes.h"
+#include "timeline/timeline.h"
+
+#include <cstdio>
+#include <cstring>
+
+// ---- state ----
+
+int end_flag;
+uint32_t start_tick;
+
+static const char* TITLE = "KERV16 - alt+enter=fullscreen";
+static const char* SOUNDTRACK = "data/Dremovant - Embers-mastered.mp3";
+
+// ---- internal functions ----
+
+static void usage(FILE* out)
+{
+    fprintf(out,
+            "usage: kerv16 [options] [picture.tga | drawing.gml]\n"
+            "  Plays the KERV16 show in the terminal; data/ is read from the working directory.\n"
+            "  With a picture it is shown until a key is pressed; a .gml drawing is replayed for 16 s.\n"
+            "keys: Escape quits, left/right arrow seek one second\n"
+            "options:\n"
+            "  --help       this text\n"
+            "  --version    the version\n");
+}
+
+// Reads one key and acts on it; every key read writes end_flag.
+static void handle_key(void)
+{
+    int k = display_read_key();
+    end_flag = k == KEY_ESCAPE;
+    if (k != KEY_PREFIX || !display_key_waiting())
+        return;
+    int k2 = display_read_key();
+    if (k2 == KEY_LEFT) {
+        music_seek_back();
+        start_tick += 1000;
+    } else if (k2 == KEY_RIGHT) {
+        music_seek_forward();
+        start_tick -= 1000;
+    }
+}
+
+// The mode comes from the upper-cased last four characters; the file opens under its own name.
+static void run_viewer(const char* arg)
+{
+    size_t n = strlen(arg);
+    char tail[5] = "";
+    if (n >= 4) {
+        for (int i = 0; i < 4; i++) {
+            char c = arg[n - 4 + i];
+            tail[i] = c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+        }
+        tail[4] = 0;
+    }
+    if (strcmp(tail, ".GML") == 0)
+        gml_replay(arg);
+    else
+        show_picture(arg);
+}
+
+// ---- public functions ----
+
+void show_picture(const char* name)
+{
+    Image picture = {};
+    image_load(name, &picture);
+    image_blit_alpha(&picture, 0, 0);
+    // The key that ends the viewer stays waiting: the main loop reads it first.
+    while (!display_key_waiting())
+        screen_present();
+    image_free(&picture);
+}
+
+int demo_main(int argc, char** argv)
+{
+    const char* viewer_file = nullptr;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--help") == 0) {
+            usage(stdout);
+            return 0;
+        } else if (strcmp(argv[i], "--version") == 0) {
+            printf("kerv16 %s\n", KERV_VERSION);
+            return 0;
+        } else if (strncmp(argv[i], "--", 2) == 0) {
+            fprintf(stderr, "kerv16: unknown option %s\n", argv[i]);
+            usage(stderr);
+            return 2;
+        } else if (!viewer_file) {
+            viewer_file = argv[i];
+        }
+    }
+
+    screen_create();
+    display_open(TITLE);
+    console_setup(DISPLAY_COLS, DISPLAY_ROWS, 1);
+    console_output_handle();
+    if (!sync_setup() || !load_cell_tables()) {
+        display_close();
+        msg_flush();
+        return 1;
+    }
+    if (viewer_file)
+        run_viewer(viewer_file);
+    emitters_init();
+    load_assets();
+    setup_letter_materials();
+    music_start(SOUNDTRACK);
+    start_tick = clock_ticks();
+
+    while (!end_flag) {
+        int t = (int)(clock_ticks() - start_tick);
+        fx_set_time(t);
+        compose_frame(t);
+        if (display_key_waiting())
+            handle_key();
+    }
+
+    emitters_free();
+    free_assets();
+    music_stop();
+    display_close();
+    msg_flush();
+    return 0;
+}

@@ -1,0 +1,151 @@
+// gfx3d.h -- 20.12 fixed-point maths, meshes and the BOF format, textures, camera, rasterizer
+#pragma once
+#include <cstdint>
+
+#include "gfx2d/gfx2d.h"
+
+// ---- types ----
+
+typedef int32_t fixed;  // 20.12: value x 4096
+
+struct Vec3 {
+    fixed x, y, z;
+};
+
+// Row vectors: a point is a row on the left; element (r, c) is m[4r + c]; translation in m[12..14].
+struct Mat4 {
+    fixed m[16];
+};
+
+struct MeshVertex {
+    fixed x, y, z;           // model space
+    fixed tx, ty, tz, tw;    // written by mesh_transform: screen x, screen y, depth, 4096
+    int32_t u, v;            // 1.15 texture words (discs: size and colour)
+    fixed nx, ny, nz;        // unit normal, model space
+    fixed tnx, tny, tnz;     // normal in camera space, written by mesh_transform
+    int32_t outcode;         // six clip bits in the low byte
+    int32_t behind;          // -1 behind the camera, else 0
+};
+
+struct MeshFace {
+    int32_t va, vb, vc;      // vertex indices within a frame
+    int32_t eab, ebc, eca;   // edge indices
+};
+
+struct MeshEdge {
+    int32_t a, b;            // vertex indices, unordered
+    // rasterizer state, valid within one mesh_draw
+    MeshVertex* top;
+    MeshVertex* bottom;
+    fixed x, y, depth, u, v;
+    fixed dx, ddepth, du, dv;
+    int32_t is_short;        // less than 1/8 row tall
+    int32_t prepared;        // set up in the current draw
+};
+
+struct Mesh {
+    int32_t vertex_count;    // per frame
+    int32_t face_count;
+    int32_t edge_count;
+    int32_t frame_count;
+    MeshVertex* vertices;    // frame-major, owned
+    MeshFace* faces;         // owned
+    MeshEdge* edges;         // owned
+    float pos_x, pos_y, pos_z;
+    float yaw, pitch, roll;  // radians
+    int32_t texture;         // TextureTable slot, -1 none
+    int32_t frame;
+    int32_t transformed;     // 1 after the first mesh_transform
+};
+
+enum {
+    TEXTURE_SLOTS = 64,
+    EDGE_SCRATCH = 16384,
+};
+
+struct TextureTable {
+    Image slots[TEXTURE_SLOTS];
+};
+
+struct Camera {
+    float pos_x, pos_y, pos_z;
+    float yaw, pitch, roll;  // radians
+    float zoom;              // focal length 0.75 x zoom pixels
+    fixed near, far;
+    fixed depth_range;       // far - near
+    Mat4 view_projection;
+    Mat4 view_rotation;
+};
+
+// ---- state other subsystems may read ----
+
+extern const float sine_table[256];
+extern TextureTable texture_table;
+extern Camera camera;
+extern int32_t zbuffer[SCREEN_PIXELS];
+
+// ---- maths ----
+
+fixed fixed_from_int(int a);
+fixed fixed_from_float(float x);
+int fixed_to_int(fixed a);
+float fixed_to_float(fixed a);
+fixed fixed_mul(fixed a, fixed b);
+fixed fixed_mul_quick(fixed a, fixed b);
+fixed fixed_div(fixed a, fixed b);
+fixed fixed_add(fixed a, fixed b);
+fixed fixed_sub(fixed a, fixed b);
+fixed fixed_mul_int(fixed a, int n);
+int int_times_float(int a, float x);
+float table_sin(float angle);
+float table_cos(float angle);
+
+void vec_sub(Vec3* d, const Vec3* a, const Vec3* b);
+void vec_add(Vec3* d, const Vec3* a, const Vec3* b);
+void vec_scale(Vec3* d, const Vec3* a, fixed s);
+fixed vec_length_sq(const Vec3* a);
+void vec_normalize(Vec3* a);
+void vec_cross(Vec3* d, const Vec3* a, const Vec3* b);
+
+void mat_identity(Mat4* m);
+void mat_mul(Mat4* d, const Mat4* a, const Mat4* b);  // d must not be a or b
+void mat_translate(Mat4* m, fixed x, fixed y, fixed z);
+void mat_rotate_x(Mat4* m, float angle);
+void mat_rotate_y(Mat4* m, float angle);
+void mat_rotate_z(Mat4* m, float angle);
+void mat_perspective(Mat4* m, float zoom, fixed near, fixed far, fixed range);
+void mat_transform_point(fixed x, fixed y, fixed z, const Mat4* m, fixed out[4]);
+void mat_transform_direction(fixed x, fixed y, fixed z, const Mat4* m, fixed out[3]);
+
+// ---- meshes and textures (load at start-up, prepare, free at shut-down) ----
+
+void mesh_load_static(const char* name, Mesh* mesh);
+void mesh_load_animated(const char* name, Mesh* mesh);
+void mesh_build_edges(Mesh* mesh);
+int edge_find_or_add(int a, int b);
+void mesh_compute_normals(Mesh* mesh);
+void mesh_smooth_normals(Mesh* mesh, float distance);
+void mesh_scale(Mesh* mesh, float factor);
+void mesh_set_transform(Mesh* mesh, float x, float y, float z, float yaw, float pitch, float roll);
+void mesh_set_texture(Mesh* mesh, int slot);
+void mesh_free(Mesh* mesh);
+
+int texture_load(const char* name);  // slot, or -1 when all 64 hold pixels
+void texture_free_all(void);
+int texture_find_free(void);
+
+// ---- camera and projection (per frame) ----
+
+void camera_set_projection(int near, int far, float zoom);
+void camera_update(void);
+void mesh_transform(Mesh* mesh);
+void vertex_outcode(MeshVertex* v);
+void mesh_env_uv(Mesh* mesh);
+
+// ---- rasterizer (per frame) ----
+
+void zbuffer_clear(void);
+void raster_set_additive(int additive);
+void mesh_draw(Mesh* mesh);
+// mode 1 saturating add, 2 average; enable: 16-byte records, vertex drawn when word 3 is not 0 (may be null)
+void mesh_draw_discs(Mesh* mesh, int mode, const int32_t* enable);

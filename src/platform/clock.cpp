@@ -1,0 +1,26 @@
+// clock.cpp -- millisecond ticks from the monotonic clock, or a hand-set value
+#include "platform/clock.h"
+
+#include <ctime>
+
+// ---- state ----
+
+static struct {
+    int manual;       // 1: ticks come from value
+    uint32_t value;   // hand-set ticks, ms
+} clk;
+
+// ---- public functions ----
+
+uint32_t clock_ticks(void)
+{
+    if (clk.manual)
+        return clk.value;
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
+}
+
+void clock_use_manual(int manual) { clk.manual = manual; }
+void clock_set(uint32_t ms) { clk.value = ms; }
+void clock_advance(uint32_t ms) { clk.value += ms; }

@@ -1,0 +1,42 @@
+// timeline.h -- keyed sync tracks read from data/sync_<name>.track, and the music that plays alongside
+#pragma once
+#include <cstdint>
+
+// ---- types ----
+
+struct SyncKey {
+    int32_t row;
+    float value;
+    int32_t type;  // 0 step, 1 linear, 2 smooth, 3 ramp; any other value yields 0
+};
+
+struct SyncTrack {
+    char* name;        // own copy
+    SyncKey* keys;     // strictly increasing rows, owned
+    int key_count;
+};
+
+struct SyncDevice {
+    char* base;             // own copy, e.g. "data/sync"
+    SyncTrack** tracks;     // owned
+    int track_count;
+};
+
+// ---- sync tracks ----
+
+SyncDevice* sync_create(const char* base);                   // null when memory runs out
+SyncTrack* sync_get_track(SyncDevice* device, const char* name);  // loaded on first request
+float sync_get_value(const SyncTrack* track, double row);
+int sync_find_track(SyncDevice* device, const char* name);   // index or -1
+int sync_add_track(SyncDevice* device, const char* name);    // index of the new empty track
+const char* sync_track_path(const char* base, const char* name);  // static buffer
+int sync_load_track(const char* path, SyncTrack* track);     // 0 read, 1 could not open
+int sync_find_key(const SyncTrack* track, int row);          // index, or -1 - insertion point
+
+// ---- music ----
+
+int music_start(const char* name);  // 1 when playback started; 0 and silence otherwise
+int music_stop(void);
+void music_seek_back(void);         // streams 1000 ms, modules one order entry
+void music_seek_forward(void);
+int music_is_mp3(const char* name);
