@@ -1,0 +1,35 @@
+// main.cpp -- kerv16-render: picks the mode from the command line
+#include "render.h"
+
+#include <cstdio>
+#include <cstring>
+
+static void usage(FILE* out)
+{
+    fprintf(out,
+            "usage: kerv16-render MODE [options]   (run from a folder holding data/)\n"
+            "  --picture FILE --cells OUT.bin --png OUT.png   convert one 240 x 150 picture\n"
+            "  --times T1,T2,... --out DIR [--step MS]        write frames of the show\n"
+            "  --log FILE [--until MS] [--step MS]            one line per frame of the show\n"
+            "  --bench [--step MS]                            time every scene of the show\n"
+            "  --gml FILE --times T1,... --out DIR            frames of a GML replay\n");
+}
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--help")) {
+            usage(stdout);
+            return 0;
+        }
+        if (!strcmp(argv[i], "--picture"))
+            return render_picture(argc, argv);
+        if (!strcmp(argv[i], "--gml"))
+            return render_gml(argc, argv);
+    }
+    for (int i = 1; i < argc; i++)
+        if (!strcmp(argv[i], "--times") || !strcmp(argv[i], "--log") || !strcmp(argv[i], "--bench"))
+            return render_show(argc, argv);
+    usage(stderr);
+    return 2;
+}
