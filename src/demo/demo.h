@@ -31,6 +31,7 @@ void demo_srand(uint32_t seed);
 // ---- program entry and main loop ----
 
 int demo_main(int argc, char** argv);  // the whole program; returns the exit status
+void demo_handle_key(void);            // the main loop's key step: reads one waiting key, may seek
 void show_picture(const char* name);   // viewer mode: the picture until a key is waiting
 
 // ---- asset table (start-up, shut-down) ----
