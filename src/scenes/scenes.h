@@ -46,6 +46,7 @@ struct Emitter {
 extern Emitter emitters[EMITTERS];
 extern float emitter_gravity;
 extern int fx_time;
+extern RippleField rain_field;  // 240 x 150 cells, cell (x, y) at x * 150 + y
 
 // ---- ripple fields, rain and flash ----
 
@@ -75,6 +76,7 @@ void float_on_water(Mesh* mesh, float x, float z);
 // ---- blob scene ----
 
 void scene_blobs(int now, int part);
+void scene_blobs_oracle(int now, int part);  // the same Screen the slow, straightforward way (tests, benchmarks)
 
 // ---- particle emitters ----
 
