@@ -22,11 +22,17 @@ struct GmlGraph {
     GmlStroke strokes[GML_STROKES];
 };
 
+// ---- state other subsystems may read ----
+
+extern GmlGraph* gml_target;      // the record being filled, only during gml_load
+extern int gml_value_state;       // where the next value goes: 0 x, 1 y, 2 z, 3 time, 5 none
+extern int32_t gml_width_state;   // running pen width of the replay, kept across segments and frames
+
 // ---- parser ----
 
-void gml_load(const char* name, GmlGraph* graph);
+void gml_load(const char* name, GmlGraph* graph);  // prints and waits for a key when it cannot load
 void gml_parse(FILE* file);
 
 // ---- replay ----
 
-void gml_replay(const char* name);  // returns after 16000 ms
+void gml_replay(const char* name);  // returns after 16000 ms of the tick count

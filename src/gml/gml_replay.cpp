@@ -1,4 +1,69 @@
-// gml_replay.cpp -- PLACEHOLDER until GML replay lands
+// gml_replay.cpp -- a GML drawing painted again in its recorded timing for 16 seconds
+#include "gfx2d/gfx2d.h"
 #include "gml/gml.h"
+#include "platform/clock.h"
 
-void gml_replay(const char*) {}
+#include <cmath>
+
+// ---- state ----
+
+int32_t gml_width_state;
+static GmlGraph replay_graph;  // empty unless a load filled it
+
+enum { REPLAY_MS = 16000 };
+
+// ---- internal functions ----
+
+// Coordinates from a file can be anything; far outside the Screen they only cost time, so they are
+// limited to a band that the pen still clips, and a value that is not a number lands on 0.
+static int to_pixel(float value)
+{
+    if (!(value > -30000.0f))
+        return value != value ? 0 : -30000;
+    if (value > 30000.0f)
+        return 30000;
+    return (int)value;
+}
+
+static void draw_segment(const float* a, float time_a, const float* b, float time_b, float half)
+{
+    float d = fabsf(a[1] * 240 - b[1] * 240) + fabsf(a[0] * 240 - b[0] * 240);
+    float g = fabsf(time_b - time_a);
+    float v = d / g / 50;
+    v = v != 0 ? 8 / v : 0;
+    if (v != v)
+        v = 0;  // no length in no time
+    if (v > 8)
+        v = 8;
+    float h = (float)(gml_width_state * 0.5 + v * 0.5);
+    gml_width_state = (int32_t)h;
+    set_pen_width((int)(h * half));
+    draw_line_bgr(to_pixel(a[0] * 240), to_pixel(a[1] * 150), to_pixel(b[0] * 240), to_pixel(b[1] * 150), 200, 200,
+                  200);
+}
+
+// ---- public functions ----
+
+void gml_replay(const char* name)
+{
+    gml_load(name, &replay_graph);
+    uint32_t start = clock_ticks();
+    screen_fill_rgb(0, 0, 0);
+    while (clock_ticks() - start < REPLAY_MS) {
+        uint32_t t = clock_ticks() - start;
+        float tf = (float)t;
+        double p = sin(tf * 0.002) + 1;
+        float half = (float)(p * 0.5);
+        screen_fill(0);
+        set_pen_width((int)(float)(p * 4));
+        for (int s = 0; s < replay_graph.stroke_count && s < GML_STROKES; s++) {
+            const GmlStroke* stroke = &replay_graph.strokes[s];
+            int count = stroke->point_count < GML_POINTS ? stroke->point_count : GML_POINTS;
+            for (int j = 0; j + 1 < count; j++)
+                if (tf >= stroke->times[j] * 500)
+                    draw_segment(stroke->points[j], stroke->times[j], stroke->points[j + 1], stroke->times[j + 1],
+                                 half);
+        }
+        screen_present();
+    }
+}

@@ -47,6 +47,7 @@ struct Emitter {
 extern Emitter emitters[EMITTERS];
 extern float emitter_gravity;
 extern int fx_time;
+extern RippleField rain_field;  // 240 x 150 cells, cell (x, y) at x * 150 + y
 
 // ---- ripple fields, rain and flash ----
 

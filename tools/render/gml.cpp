@@ -1,10 +1,114 @@
-// gml.cpp -- PLACEHOLDER until this mode of the renderer lands
+// gml.cpp -- kerv16-render --gml: frames of a GML replay at requested times, on a stepped clock
 #include "render.h"
 
-#include <cstdio>
+#include "console/console.h"
+#include "gfx2d/gfx2d.h"
+#include "gml/gml.h"
+#include "platform/clock.h"
 
-int render_gml(int, char**)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <vector>
+
+// ---- state ----
+
+static struct {
+    std::vector<long> times;  // requested frame times, on the step grid, ascending
+    size_t next;              // first time not written yet
+    int step;                 // ms between frames
+    const char* out;          // folder for the files
+    int failed;               // a file could not be written
+} replay;
+
+// ---- internal functions ----
+
+static int parse_times(const char* text, int step)
 {
-    fprintf(stderr, "kerv16-render: this mode is not built yet\n");
-    return 1;
+    for (const char* p = text; *p;) {
+        char* end;
+        long t = strtol(p, &end, 10);
+        if (end == p || t < 0)
+            return 0;
+        replay.times.push_back(t / step * step);
+        p = *end == ',' ? end + 1 : end;
+        if (*end && *end != ',')
+            return 0;
+    }
+    std::sort(replay.times.begin(), replay.times.end());
+    return !replay.times.empty();
+}
+
+// Every presented frame passes here: write it when its time was asked for, then step the clock.
+static void capture_write(const DisplayCell* cells)
+{
+    long t = (long)clock_ticks();
+    while (replay.next < replay.times.size() && replay.times[replay.next] == t) {
+        char path[4096];
+        snprintf(path, sizeof path, "%s/t%ld.screen.png", replay.out, t);
+        replay.failed |= !render_write_screen_png(path, screen_pixels());
+        snprintf(path, sizeof path, "%s/t%ld.cells.png", replay.out, t);
+        replay.failed |= !render_write_cells_png(path, cells);
+        snprintf(path, sizeof path, "%s/t%ld.cells.bin", replay.out, t);
+        replay.failed |= !render_write_cells_bin(path, cells);
+        replay.next++;
+    }
+    clock_advance((uint32_t)replay.step);
+}
+
+static int capture_open(const char*) { return 1; }
+static void capture_grid(int, int, int) {}
+static int capture_no_key(void) { return 0; }
+static int capture_read_key(void) { return -1; }
+static void capture_close(void) {}
+
+static const DisplayDriver capture_driver = {
+    "capture", capture_open, capture_grid, capture_write, capture_no_key, capture_read_key, capture_read_key,
+    capture_close,
+};
+
+// ---- public functions ----
+
+int render_gml(int argc, char** argv)
+{
+    const char *file = nullptr, *times = nullptr;
+    replay.step = 20;
+    for (int i = 1; i < argc; i++) {
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (!strcmp(argv[i], "--gml") && value)
+            file = value, i++;
+        else if (!strcmp(argv[i], "--times") && value)
+            times = value, i++;
+        else if (!strcmp(argv[i], "--out") && value)
+            replay.out = value, i++;
+        else if (!strcmp(argv[i], "--step") && value)
+            replay.step = atoi(value), i++;
+        else {
+            fprintf(stderr, "kerv16-render: unexpected argument %s\n", argv[i]);
+            return 2;
+        }
+    }
+    if (!file || !times || !replay.out || replay.step <= 0) {
+        fprintf(stderr, "usage: kerv16-render --gml FILE --times T1,T2,... --out DIR [--step MS]\n");
+        return 2;
+    }
+    if (!parse_times(times, replay.step)) {
+        fprintf(stderr, "kerv16-render: --times wants whole milliseconds separated by commas: %s\n", times);
+        return 2;
+    }
+    clock_use_manual(1);
+    clock_set(0);
+    display_use(&capture_driver);
+    screen_create();
+    if (!load_cell_tables())
+        return 1;
+    gml_replay(file);
+    if (replay.next < replay.times.size())
+        fprintf(stderr, "kerv16-render: times from %ld ms on lie past the 16 s replay\n", replay.times[replay.next]);
+    if (replay.failed) {
+        fprintf(stderr, "kerv16-render: could not write every file into %s\n", replay.out);
+        return 1;
+    }
+    return 0;
 }
