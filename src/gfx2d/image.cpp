@@ -41,6 +41,8 @@ static uint8_t shift_of(int width)
 
 static void not_loaded(const char* name, const char* why)
 {
+    if (!name)
+        name = "(no name)";
     if (why)
         msg_print(stderr, "%s: picture not loaded: %s\n", name, why);
     else
@@ -220,7 +222,7 @@ void image_load_raw(const char* name, Image* image)
     FILE* file = name ? fopen(name, "rb") : nullptr;
     if (!file) {
         msg_print(stdout, "EEEEEEEEEEEK!!!     file not found!!");
-        not_loaded(name ? name : "(no name)", "file not found");
+        not_loaded(name, "file not found");
         return;
     }
     if (width == 0 || height == 0) {

@@ -4,6 +4,7 @@
 #include "gfx2d/gfx2d.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -101,6 +102,34 @@ TEST(TgaReference, OpaqueSourceRowsSurviveTwentyFourBits)
             memcpy(&want, &source[4 * i], 4);
             ASSERT_EQ(image.pixels[i], (want & 0x00FFFFFFu) | 0xFF000000u) << i;
         }
+        image_free(&image);
+    }
+}
+
+TEST(TgaReference, ShowPicturesLoadSilentlyAndAsStbReadsThem)
+{
+    // The show's own pictures, where the data has been built (the tests run beside data/).
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("data", ec))
+        if (entry.path().extension() == ".tga")
+            names.push_back(entry.path().string());
+    if (names.empty())
+        GTEST_SKIP() << "no pictures in data/";
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        Image image{};
+        ::testing::internal::CaptureStderr();
+        image_load(name.c_str(), &image);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+        ASSERT_NE(image.pixels, nullptr);
+        int w = 0, h = 0, n = 0;
+        uint8_t* theirs = stbi_load(name.c_str(), &w, &h, &n, 4);
+        ASSERT_NE(theirs, nullptr);
+        ASSERT_EQ(w, image.width);
+        ASSERT_EQ(h, image.height);
+        EXPECT_EQ(compare(image, theirs, "stb_image"), "");
+        stbi_image_free(theirs);
         image_free(&image);
     }
 }

@@ -30,14 +30,16 @@ inline Bytes operator+(Bytes a, const Bytes& b)
     return a;
 }
 
-// A scratch file named after the running test, so tests running side by side never share one. Memory-backed
+// A scratch file named after the running test and process, so tests running side by side never share one. Memory-backed
 // when the machine has /dev/shm: rewriting a file thousands of times on a disk that discards freed blocks
 // takes a millisecond or more each time.
 inline std::string scratch_path(const std::string& tag)
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : ::testing::TempDir();
-    std::string path = dir + "kerv16_" + info->test_suite_name() + "_" + info->name() + "_" + tag;
+    // The process id keeps apart test programs of other build folders running at the same time.
+    std::string path = dir + "kerv16_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" +
+                       info->name() + "_" + tag;
     // Removed when the test program ends.
     static std::set<std::string>* made = [] {
         static std::set<std::string> paths;
