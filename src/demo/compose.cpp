@@ -1,15 +1,124 @@
-// compose.cpp -- PLACEHOLDER until frame composition lands: a moving test pattern, ends after 10 s
+// compose.cpp -- frame composition: the six show tracks, scene dispatch, overlay and greetings flicker
 #include "demo/demo.h"
+#include "gfx2d/gfx2d.h"
+#include "platform/display.h"
 #include "scenes/scenes.h"
+#include "timeline/timeline.h"
 
-int sync_setup(void) { return 1; }
+#include <climits>
+#include <cstdio>
+
+// ---- types ----
+
+enum {
+    GREETINGS_IMAGE = 5,    // overlay_images[5] is also the column of greetings pages
+    GREETINGS_PAGE_H = 150, // rows per page
+};
+
+// Flicker divisor: the single-precision 36043.7 (36043.69921875), used in double arithmetic.
+static const double FLICKER_DIVISOR = (double)36043.7f;
+static const float ROWS_PER_MS = 0.004f;
+
+// ---- state ----
+
+static const char* const TRACK_NAMES[SHOW_TRACKS] = {"scene", "part", "time", "var", "overlay", "greet"};
+static SyncDevice* device;
+SyncTrack* show_tracks[SHOW_TRACKS];
+ComposeInfo compose_info;
+
+// ---- internal functions ----
+
+// Truncation towards zero; values beyond the int range (or not a number) clamp instead of overflowing.
+static int trunc_int(double v)
+{
+    if (v >= 2147483647.0)
+        return INT_MAX;
+    if (v > -2147483649.0)
+        return (int)v;
+    return v <= -2147483649.0 ? INT_MIN : 0;
+}
+
+// A track value drawn in this frame: its integer part, or -1 when the random draw pushes the
+// fraction over the next whole number. Draws one number from the shared generator.
+static int flicker(float value)
+{
+    int whole = trunc_int(value);
+    int r = demo_rand();
+    if (trunc_int(r / FLICKER_DIVISOR + (double)value) != whole)
+        return -1;
+    return whole;
+}
+
+static void dispatch_scene(int t, int scene, int part, float time, float var)
+{
+    switch (scene) {
+    case 1:
+        scene_water(t, part, trunc_int(var), time);
+        break;
+    case 2:
+        scene_flash();
+        break;
+    case 3:
+        scene_rain(t);
+        break;
+    case 4:
+        scene_blobs(t, part);
+        break;
+    case 5:
+        scene_underwater(t, time, part, var);
+        break;
+    case -1:
+        if (part == -1)
+            end_flag = 1;
+        scene_water(t, part, trunc_int(var), time);
+        end_sequence(var);
+        break;
+    default:
+        // Scene 0 and unknown values draw nothing: the Screen keeps the previous frame.
+        break;
+    }
+}
+
+// ---- public functions ----
+
+int sync_setup(void)
+{
+    device = sync_create("data/sync");
+    if (!device) {
+        msg_print(stdout, "sync failed!\n");
+        return 0;
+    }
+    for (int i = 0; i < SHOW_TRACKS; i++)
+        show_tracks[i] = sync_get_track(device, TRACK_NAMES[i]);
+    return 1;
+}
 
 void compose_frame(int t)
 {
-    for (int y = 0; y < SCREEN_H; y++)
-        for (int x = 0; x < SCREEN_W; x++)
-            screen[y * SCREEN_W + x] = (uint32_t)((x + t / 10) & 255) | (uint32_t)(y * 255 / 149) << 8;
+    float row = (float)t * ROWS_PER_MS;
+    ComposeInfo* info = &compose_info;
+    info->t = t;
+    info->row = row;
+    info->scene = trunc_int(sync_get_value(show_tracks[TRACK_SCENE], row));
+    info->part = trunc_int(sync_get_value(show_tracks[TRACK_PART], row));
+    info->time = sync_get_value(show_tracks[TRACK_TIME], row);
+    info->var = sync_get_value(show_tracks[TRACK_VAR], row);
+    // Both flicker draws come before the scene draws from the same sequence.
+    info->overlay = flicker(sync_get_value(show_tracks[TRACK_OVERLAY], row));
+    info->greet = flicker(sync_get_value(show_tracks[TRACK_GREET], row));
+
+    dispatch_scene(t, info->scene, info->part, info->time, info->var);
+
+    int ov = info->overlay;
+    if (ov >= 0 && ov < OVERLAY_IMAGES) {
+        if (ov == 3 || ov == 4)
+            image_blit_add(&overlay_images[ov], 0, 0);
+        else
+            image_blit_alpha(&overlay_images[ov], 0, 0);
+    }
+    // Pages below the picture's end would draw nothing; skipping them also keeps -150 x g in range.
+    const Image* greets = &overlay_images[GREETINGS_IMAGE];
+    if (info->greet >= 0 && (long long)info->greet * GREETINGS_PAGE_H < greets->height)
+        image_blit_alpha(greets, 0, -GREETINGS_PAGE_H * info->greet);
     screen_present();
-    if (t > 10000)
-        end_flag = 1;
 }

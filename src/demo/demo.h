@@ -31,6 +31,7 @@ void demo_srand(uint32_t seed);
 // ---- program entry and main loop ----
 
 int demo_main(int argc, char** argv);  // the whole program; returns the exit status
+void demo_handle_key(void);            // the main loop's key step: reads one waiting key, may seek
 void show_picture(const char* name);   // viewer mode: the picture until a key is waiting
 
 // ---- asset table (start-up, shut-down) ----
@@ -40,6 +41,22 @@ void setup_letter_materials(void);
 void free_assets(void);
 
 // ---- frame composition (start-up, then once per frame) ----
+
+// The six tracks of the show, in the order sync_setup requests them.
+enum { TRACK_SCENE, TRACK_PART, TRACK_TIME, TRACK_VAR, TRACK_OVERLAY, TRACK_GREET, SHOW_TRACKS };
+struct SyncTrack;
+extern SyncTrack* show_tracks[SHOW_TRACKS];  // set by sync_setup; tests may point them elsewhere
+
+// What the last compose_frame chose, for logs and tools.
+struct ComposeInfo {
+    int t;          // demo time, ms
+    float row;      // t x 0.004f
+    int scene, part;
+    float time, var;
+    int overlay;    // overlay index chosen after the flicker, -1 when none (above 9 draws nothing)
+    int greet;      // greetings page chosen after the flicker, -1 when none
+};
+extern ComposeInfo compose_info;
 
 int sync_setup(void);         // 0 when the sync device cannot be created ("sync failed!")
 void compose_frame(int t);    // draws and presents the frame of demo time t (ms)

@@ -4,9 +4,11 @@
 #include "gml/gml.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/terminal.h"
 #include "scenes/scenes.h"
 #include "timeline/timeline.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -29,24 +31,23 @@ static void usage(FILE* out)
             "keys: Escape quits, left/right arrow seek one second\n"
             "options:\n"
             "  --help       this text\n"
-            "  --version    the version\n");
+            "  --version    the version\n"
+            "  --stats      at exit, print frames drawn, frames per second and bytes written per frame\n"
+            "  --headless   draw into memory only: no output, no keyboard (the show runs to its end)\n");
 }
 
-// Reads one key and acts on it; every key read writes end_flag.
-static void handle_key(void)
+// Frames, rate and bytes per frame, on standard error so piped frames stay clean.
+static void print_stats(uint32_t opened_ms, uint32_t closed_ms)
 {
-    int k = display_read_key();
-    end_flag = k == KEY_ESCAPE;
-    if (k != KEY_PREFIX || !display_key_waiting())
-        return;
-    int k2 = display_read_key();
-    if (k2 == KEY_LEFT) {
-        music_seek_back();
-        start_tick += 1000;
-    } else if (k2 == KEY_RIGHT) {
-        music_seek_forward();
-        start_tick -= 1000;
-    }
+    TerminalStats st = {};
+    if (display_current() == &display_terminal_driver)
+        terminal_get_stats(&st);
+    else
+        st.frames = display_null_frames();
+    double seconds = (double)(uint32_t)(closed_ms - opened_ms) / 1000.0;
+    fprintf(stderr, "kerv16: %ld frames in %.1f s, %.1f frames/s; bytes per frame: mean %.0f, largest %ld\n",
+            st.frames, seconds, seconds > 0 ? (double)st.frames / seconds : 0.0,
+            st.frames ? (double)st.bytes / (double)st.frames : 0.0, st.largest);
 }
 
 // The mode comes from the upper-cased last four characters; the file opens under its own name.
@@ -69,6 +70,23 @@ static void run_viewer(const char* arg)
 
 // ---- public functions ----
 
+// Reads one key and acts on it; every key read writes end_flag.
+void demo_handle_key(void)
+{
+    int k = display_read_key();
+    end_flag = k == KEY_ESCAPE;
+    if (k != KEY_PREFIX || !display_key_waiting())
+        return;
+    int k2 = display_read_key();
+    if (k2 == KEY_LEFT) {
+        music_seek_back();
+        start_tick += 1000;
+    } else if (k2 == KEY_RIGHT) {
+        music_seek_forward();
+        start_tick -= 1000;
+    }
+}
+
 void show_picture(const char* name)
 {
     Image picture = {};
@@ -83,6 +101,7 @@ void show_picture(const char* name)
 int demo_main(int argc, char** argv)
 {
     const char* viewer_file = nullptr;
+    int stats = 0, headless = 0;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--help") == 0) {
             usage(stdout);
@@ -90,6 +109,10 @@ int demo_main(int argc, char** argv)
         } else if (strcmp(argv[i], "--version") == 0) {
             printf("kerv16 %s\n", KERV_VERSION);
             return 0;
+        } else if (strcmp(argv[i], "--stats") == 0) {
+            stats = 1;
+        } else if (strcmp(argv[i], "--headless") == 0) {
+            headless = 1;
         } else if (strncmp(argv[i], "--", 2) == 0) {
             fprintf(stderr, "kerv16: unknown option %s\n", argv[i]);
             usage(stderr);
@@ -99,8 +122,11 @@ int demo_main(int argc, char** argv)
         }
     }
 
+    // The terminal display also serves a pipe or file: the frames are written, nothing is switched.
+    display_use(headless ? &display_null_driver : &display_terminal_driver);
     screen_create();
     display_open(TITLE);
+    uint32_t opened_ms = clock_ticks();
     console_setup(DISPLAY_COLS, DISPLAY_ROWS, 1);
     console_output_handle();
     if (!sync_setup() || !load_cell_tables()) {
@@ -121,7 +147,7 @@ int demo_main(int argc, char** argv)
         fx_set_time(t);
         compose_frame(t);
         if (display_key_waiting())
-            handle_key();
+            demo_handle_key();
     }
 
     emitters_free();
@@ -129,5 +155,13 @@ int demo_main(int argc, char** argv)
     music_stop();
     display_close();
     msg_flush();
+    if (stats)
+        print_stats(opened_ms, clock_ticks());
+    // Ended by SIGINT, SIGTERM or SIGHUP: now that the terminal is back, let the signal tell.
+    int sig = display_current() == &display_terminal_driver ? terminal_quit_signal() : 0;
+    if (sig) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+    }
     return 0;
 }

@@ -86,18 +86,27 @@ extern int32_t zbuffer[SCREEN_PIXELS];
 
 // ---- maths ----
 
-fixed fixed_from_int(int a);
-fixed fixed_from_float(float x);
-int fixed_to_int(fixed a);
-float fixed_to_float(fixed a);
-fixed fixed_mul(fixed a, fixed b);
-fixed fixed_mul_quick(fixed a, fixed b);
-fixed fixed_div(fixed a, fixed b);
-fixed fixed_add(fixed a, fixed b);
-fixed fixed_sub(fixed a, fixed b);
-fixed fixed_mul_int(fixed a, int n);
-int int_times_float(int a, float x);
-float table_sin(float angle);
+// The small operations are inline: mesh_transform and the rasterizer use them per vertex and per edge.
+// Sums, differences and integer products wrap in 32 bits (done in unsigned arithmetic, so wrapping is defined).
+inline fixed fixed_from_int(int a) { return (fixed)((uint32_t)a << 12); }
+fixed fixed_from_float(float x);   // x * 4096.0 in double, truncated toward zero (outside 32 bits: wraps)
+inline int fixed_to_int(fixed a) { return a >> 12; }  // arithmetic: rounds toward minus infinity
+inline float fixed_to_float(fixed a) { return (float)((double)a * (1.0 / 4096.0)); }
+inline fixed fixed_mul(fixed a, fixed b) { return (fixed)(((int64_t)a * b) >> 12); }
+inline fixed fixed_mul_quick(fixed a, fixed b)  // same results as fixed_mul, spares the zeros and ones
+{
+    if (a == 0 || b == 0) return 0;
+    if (b == 4096) return a;
+    if (a == 4096) return b;
+    return fixed_mul(a, b);
+}
+// (a << 12) / b in 64 bits, truncating toward zero; the low 32 bits. A zero divisor gives 0, not a trap.
+inline fixed fixed_div(fixed a, fixed b) { return b ? (fixed)(((int64_t)a * 4096) / b) : 0; }
+inline fixed fixed_add(fixed a, fixed b) { return (fixed)((uint32_t)a + (uint32_t)b); }
+inline fixed fixed_sub(fixed a, fixed b) { return (fixed)((uint32_t)a - (uint32_t)b); }
+inline fixed fixed_mul_int(fixed a, int n) { return (fixed)((uint32_t)a * (uint32_t)n); }
+int int_times_float(int a, float x);  // a * x in single precision, truncated toward zero
+float table_sin(float angle);         // radians, any value; interpolates sine_table
 float table_cos(float angle);
 
 void vec_sub(Vec3* d, const Vec3* a, const Vec3* b);

@@ -76,6 +76,7 @@ void float_on_water(Mesh* mesh, float x, float z);
 // ---- blob scene ----
 
 void scene_blobs(int now, int part);
+void scene_blobs_oracle(int now, int part);  // the same Screen the slow, straightforward way (tests, benchmarks)
 
 // ---- particle emitters ----
 

@@ -1,0 +1,145 @@
+// terminal_keys.cpp -- terminal input bytes to console key codes: a small escape-sequence state machine
+#include "platform/terminal.h"
+
+#include <cstring>
+
+// ---- types ----
+
+enum {
+    KEYS_GROUND,       // plain bytes are keys
+    KEYS_ESCAPE,       // an Escape arrived: a lone key or the start of a sequence
+    KEYS_CSI,          // ESC [ parameters... final
+    KEYS_SS3,          // ESC O final
+    KEYS_STRING,       // ESC ] / P / _ / ^ / X ... up to BEL or ESC backslash
+    KEYS_STRING_ESC,   // an Escape inside a string: its end, or a new sequence
+};
+
+// ---- internal functions ----
+
+static void push(TerminalKeys* keys, int code)
+{
+    if (keys->count == TERMINAL_KEY_QUEUE)
+        return;   // nobody reads: later keys are dropped, never overwrite earlier ones
+    keys->queue[(keys->head + keys->count) % TERMINAL_KEY_QUEUE] = code;
+    keys->count++;
+}
+
+static void push_arrow(TerminalKeys* keys, int code)
+{
+    if (keys->count > TERMINAL_KEY_QUEUE - 2)
+        return;   // both halves or neither
+    push(keys, KEY_PREFIX);
+    push(keys, code);
+}
+
+static void start_escape(TerminalKeys* keys, uint32_t now_ms)
+{
+    keys->state = KEYS_ESCAPE;
+    keys->escape_at = now_ms;
+}
+
+static void after_escape(TerminalKeys* keys, uint8_t b, uint32_t now_ms)
+{
+    keys->params = 0;
+    switch (b) {
+    case '[': keys->state = KEYS_CSI; break;
+    case 'O': keys->state = KEYS_SS3; break;
+    case ']': case 'P': case '_': case '^': case 'X': keys->state = KEYS_STRING; break;
+    case 0x1B:
+        // Two Escapes: the first stood alone.
+        push(keys, KEY_ESCAPE);
+        start_escape(keys, now_ms);
+        break;
+    default:
+        if (b < 0x20) {
+            // Escape then a control key (Escape, Enter on a line-buffered terminal): both are keys.
+            push(keys, KEY_ESCAPE);
+            push(keys, b);
+        }
+        // Alt with a printable key is not a console key: dropped whole.
+        keys->state = KEYS_GROUND;
+        break;
+    }
+}
+
+static void feed_byte(TerminalKeys* keys, uint8_t b, uint32_t now_ms)
+{
+    if (keys->skip > 0) {
+        keys->skip--;
+        return;
+    }
+    switch (keys->state) {
+    case KEYS_GROUND:
+        if (b == 0x1B)
+            start_escape(keys, now_ms);
+        else
+            push(keys, b);
+        break;
+    case KEYS_ESCAPE:
+        after_escape(keys, b, now_ms);
+        break;
+    case KEYS_CSI:
+    case KEYS_SS3:
+        if (b == 0x1B) {
+            start_escape(keys, now_ms);       // an Escape cancels an unfinished sequence
+        } else if (b == 0x18 || b == 0x1A) {
+            keys->state = KEYS_GROUND;        // CAN, SUB
+        } else if (b >= 0x20 && b <= 0x3F) {
+            keys->params = 1;                 // parameters and intermediates
+        } else if (b >= 0x40 && b <= 0x7E) {
+            if (!keys->params && b == 'D')
+                push_arrow(keys, KEY_LEFT);
+            else if (!keys->params && b == 'C')
+                push_arrow(keys, KEY_RIGHT);
+            else if (!keys->params && b == 'M' && keys->state == KEYS_CSI)
+                keys->skip = 3;               // a mouse report: button, column, row as raw bytes
+            keys->state = KEYS_GROUND;
+        }
+        // other control bytes inside a sequence are ignored
+        break;
+    case KEYS_STRING:
+        if (b == 0x07 || b == 0x18 || b == 0x1A)
+            keys->state = KEYS_GROUND;
+        else if (b == 0x1B)
+            keys->state = KEYS_STRING_ESC;
+        break;
+    case KEYS_STRING_ESC:
+        if (b == '\\')
+            keys->state = KEYS_GROUND;        // string terminator
+        else
+            after_escape(keys, b, now_ms);    // the Escape began a new sequence
+        break;
+    }
+}
+
+// ---- public functions ----
+
+void terminal_keys_init(TerminalKeys* keys) { memset(keys, 0, sizeof *keys); }
+
+void terminal_keys_feed(TerminalKeys* keys, const uint8_t* bytes, size_t n, uint32_t now_ms)
+{
+    for (size_t i = 0; i < n; i++)
+        feed_byte(keys, bytes[i], now_ms);
+}
+
+void terminal_keys_tick(TerminalKeys* keys, uint32_t now_ms)
+{
+    if (keys->state == KEYS_ESCAPE && (uint32_t)(now_ms - keys->escape_at) >= TERMINAL_ESCAPE_MS) {
+        push(keys, KEY_ESCAPE);
+        keys->state = KEYS_GROUND;
+    }
+}
+
+int terminal_keys_pending_escape(const TerminalKeys* keys) { return keys->state == KEYS_ESCAPE; }
+
+int terminal_keys_waiting(const TerminalKeys* keys) { return keys->count > 0; }
+
+int terminal_keys_read(TerminalKeys* keys)
+{
+    if (keys->count == 0)
+        return -1;
+    int k = keys->queue[keys->head];
+    keys->head = (keys->head + 1) % TERMINAL_KEY_QUEUE;
+    keys->count--;
+    return k;
+}

@@ -1,0 +1,279 @@
+// terminal_encode_test.cpp -- frames encoded for a terminal, read back through libvterm
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/terminal.h"
+#include "vterm_screen.h"
+
+namespace {
+
+std::vector<char> out_buffer(TERMINAL_FRAME_BYTES);
+
+std::string encode(TerminalEncoder* enc, const DisplayCell* cells)
+{
+    size_t n = terminal_encode_frame(enc, cells, out_buffer.data(), out_buffer.size());
+    return std::string(out_buffer.data(), n);
+}
+
+// First code point of a UTF-8 glyph.
+uint32_t first_code_point(const char* s)
+{
+    uint8_t b = (uint8_t)s[0];
+    if (b < 0x80)
+        return b;
+    if (b < 0xE0)
+        return (uint32_t)(b & 0x1F) << 6 | ((uint8_t)s[1] & 0x3F);
+    return (uint32_t)(b & 0x0F) << 12 | (uint32_t)((uint8_t)s[1] & 0x3F) << 6 | ((uint8_t)s[2] & 0x3F);
+}
+
+uint32_t expected_char(uint8_t ch)
+{
+    char g[8];
+    terminal_glyph(ch, TERMINAL_CHARSET_UTF8, g);
+    return first_code_point(g);
+}
+
+int count(const std::string& s, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
+        n++;
+    return n;
+}
+
+bool is_blank(uint8_t ch) { return ch == 0 || ch == ' ' || ch == 0xFF; }
+
+// Every visible grid cell of the terminal shows the frame: glyph, background, and (unless blank) foreground.
+void expect_shows(const VtScreen& vt, const DisplayCell* cells, bool truecolour, int left = 0, int top = 0)
+{
+    int mismatches = 0;
+    for (int row = 0; row < DISPLAY_ROWS && row + top < vt.rows; row++)
+        for (int col = 0; col < DISPLAY_COLS && col + left < vt.cols; col++) {
+            DisplayCell c = cells[row * DISPLAY_COLS + col];
+            VTermScreenCell got = vt.cell(row + top, col + left);
+            bool ok = got.chars[0] == expected_char(c.ch) && got.width == 1 &&
+                      vt_colour_is(got.bg, c.attr >> 4, truecolour) &&
+                      (is_blank(c.ch) || vt_colour_is(got.fg, c.attr & 15, truecolour));
+            if (!ok && ++mismatches <= 5)
+                ADD_FAILURE() << "cell " << col << "," << row << " ch " << (int)c.ch << " attr " << (int)c.attr
+                              << " shows U+" << std::hex << got.chars[0] << " width " << std::dec << (int)got.width;
+        }
+    EXPECT_EQ(mismatches, 0);
+}
+
+void random_frame(std::mt19937& rng, DisplayCell* cells)
+{
+    for (int i = 0; i < DISPLAY_CELLS; i++)
+        cells[i] = {(uint8_t)rng(), (uint8_t)rng()};
+}
+
+TEST(TerminalEncoder, RandomFramePairsReadBackExactly)
+{
+    for (int colours : {TERMINAL_COLOURS_16, TERMINAL_COLOURS_24BIT}) {
+        SCOPED_TRACE(colours);
+        bool truecolour = colours == TERMINAL_COLOURS_24BIT;
+        std::mt19937 rng(1234 + colours);
+        VtScreen vt(DISPLAY_ROWS, DISPLAY_COLS);
+        static TerminalEncoder enc;
+        terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, colours, TERMINAL_CHARSET_UTF8);
+        static DisplayCell frame[DISPLAY_CELLS];
+        random_frame(rng, frame);
+        vt.feed(encode(&enc, frame));
+        EXPECT_EQ(enc.cells_sent, DISPLAY_CELLS);
+        expect_shows(vt, frame, truecolour);
+
+        // Changes from a single cell to most of the screen, scattered and in runs: cursor moves of
+        // every length, colour runs that start and stop.
+        for (int pass = 0; pass < 24; pass++) {
+            int changes = pass < 8 ? 1 + pass : (int)(rng() % 3000);
+            int expected = 0;
+            static DisplayCell before[DISPLAY_CELLS];
+            memcpy(before, frame, sizeof frame);
+            for (int k = 0; k < changes; k++) {
+                int at = (int)(rng() % DISPLAY_CELLS);
+                int run = pass % 2 ? (int)(rng() % 12) + 1 : 1;
+                for (int i = at; i < at + run && i < DISPLAY_CELLS; i++)
+                    frame[i] = {(uint8_t)rng(), (uint8_t)(pass % 3 ? rng() : frame[i].attr)};
+            }
+            for (int i = 0; i < DISPLAY_CELLS; i++)
+                expected += frame[i].ch != before[i].ch || frame[i].attr != before[i].attr;
+            vt.feed(encode(&enc, frame));
+            EXPECT_EQ(enc.cells_sent, expected) << "pass " << pass;
+            expect_shows(vt, frame, truecolour);
+        }
+        // Nothing scrolled or wrapped: the top row still shows row 0 after writing the bottom-right cell.
+        VTermPos cursor = vt.cursor();
+        EXPECT_LT(cursor.row, DISPLAY_ROWS);
+    }
+}
+
+TEST(TerminalEncoder, UnchangedFrameSendsNothingAndRepaintSendsAll)
+{
+    static TerminalEncoder enc;
+    terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8);
+    static DisplayCell frame[DISPLAY_CELLS];
+    std::mt19937 rng(7);
+    random_frame(rng, frame);
+    std::string first = encode(&enc, frame);
+    EXPECT_NE(first.find("\x1b[2J"), std::string::npos);   // the screen is cleared at start
+    EXPECT_EQ(encode(&enc, frame), "");
+    EXPECT_EQ(enc.cells_sent, 0);
+
+    frame[1234].ch ^= 1;
+    std::string one = encode(&enc, frame);
+    EXPECT_EQ(enc.cells_sent, 1);
+    EXPECT_EQ(one.find("\x1b[2J"), std::string::npos);     // never cleared inside a frame
+    // Synchronized output around every frame that sends anything.
+    EXPECT_EQ(one.rfind("\x1b[?2026h", 0), 0u);
+    EXPECT_EQ(one.substr(one.size() - 8), "\x1b[?2026l");
+
+    enc.repaint = 1;   // as after a resize
+    VtScreen vt(DISPLAY_ROWS, DISPLAY_COLS);
+    vt.feed("garbage everywhere\x1b[31;42m");
+    vt.feed(encode(&enc, frame));
+    EXPECT_EQ(enc.cells_sent, DISPLAY_CELLS);
+    expect_shows(vt, frame, false);
+}
+
+TEST(TerminalEncoder, ColoursAndMovesOnlyWhereNeeded)
+{
+    static TerminalEncoder enc;
+    terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
+    static DisplayCell frame[DISPLAY_CELLS];
+    for (auto& c : frame)
+        c = {'#', 0x1E};
+    std::string s = encode(&enc, frame);
+    // One colour change for a uniform screen, and one cursor move per row (no auto-wrap).
+    EXPECT_EQ(count(s, "\x1b[38;2;255;255;0;48;2;0;0;128m"), 1);
+    EXPECT_EQ(count(s, "m"), 2);   // with the reset before the first clear
+    EXPECT_EQ(count(s, "H"), DISPLAY_ROWS);
+
+    // A change three cells to the right of the last one is reached with a forward move.
+    frame[100] = {'a', 0x1E};
+    frame[104] = {'b', 0x1E};
+    s = encode(&enc, frame);
+    EXPECT_NE(s.find("a\x1b[3Cb"), std::string::npos) << s;
+    // Far apart on different rows: an absolute move.
+    frame[0] = {'c', 0x1E};
+    frame[3999] = {'d', 0x1E};
+    s = encode(&enc, frame);
+    EXPECT_NE(s.find("\x1b[1;1Hc\x1b[50;80Hd"), std::string::npos) << s;
+    // A blank keeps the foreground in effect: only the background changes.
+    frame[10] = {' ', 0x4A};
+    s = encode(&enc, frame);
+    EXPECT_NE(s.find("\x1b[48;2;128;0;0m "), std::string::npos) << s;
+}
+
+TEST(TerminalEncoder, GridCentredOnLargerAndClippedOnSmallerTerminals)
+{
+    static DisplayCell frame[DISPLAY_CELLS];
+    std::mt19937 rng(99);
+    random_frame(rng, frame);
+    static TerminalEncoder enc;
+    {
+        VtScreen vt(61, 101);
+        terminal_encoder_init(&enc, 101, 61, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8);
+        vt.feed(encode(&enc, frame));
+        expect_shows(vt, frame, false, 10, 5);
+        EXPECT_EQ(vt.cell(4, 50).chars[0], 0u);    // margins stay empty
+        EXPECT_EQ(vt.cell(30, 9).chars[0], 0u);
+        EXPECT_EQ(vt.cell(30, 90).chars[0], 0u);
+    }
+    for (auto size : {std::pair<int, int>{40, 30}, {80, 49}, {79, 50}}) {
+        VtScreen vt(size.second, size.first);
+        terminal_encoder_init(&enc, size.first, size.second, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
+        vt.feed(encode(&enc, frame));
+        frame[0].ch ^= 0x55;
+        frame[DISPLAY_CELLS - 1].ch ^= 0x55;
+        vt.feed(encode(&enc, frame));
+        EXPECT_EQ(enc.cells_sent, 1);   // the bottom-right cell is off screen
+        expect_shows(vt, frame, true);   // top-left part, nothing scrolled or wrapped
+    }
+}
+
+TEST(TerminalEncoder, CodePage437GlyphsMatchTheSystemCodec)
+{
+    // The upper half and the printable ASCII range against glibc's own IBM437 table.
+    iconv_t cd = iconv_open("UTF-32LE", "IBM437");
+    ASSERT_NE(cd, (iconv_t)-1);
+    for (int ch = 0x20; ch < 0x100; ch++) {
+        if (ch == 0x7F)
+            continue;
+        char in = (char)ch;
+        uint32_t cp = 0;
+        char* inp = &in;
+        char* outp = (char*)&cp;
+        size_t inleft = 1, outleft = 4;
+        ASSERT_NE(iconv(cd, &inp, &inleft, &outp, &outleft), (size_t)-1) << ch;
+        EXPECT_EQ(expected_char((uint8_t)ch), cp) << std::hex << ch;
+    }
+    iconv_close(cd);
+    // The console's pictures in the control range.
+    EXPECT_EQ(expected_char(0x00), 0x20u);
+    EXPECT_EQ(expected_char(0x07), 0x2022u);
+    EXPECT_EQ(expected_char(0x09), 0x25CBu);
+    EXPECT_EQ(expected_char(0x1E), 0x25B2u);
+    EXPECT_EQ(expected_char(0x7F), 0x2302u);
+}
+
+TEST(TerminalEncoder, EmojiProneGlyphsAskForTextPresentation)
+{
+    for (int ch : {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0B, 0x0C, 0x12, 0x13, 0x1D}) {
+        char g[8];
+        int n = terminal_glyph((uint8_t)ch, TERMINAL_CHARSET_UTF8, g);
+        ASSERT_EQ(n, 6) << ch;
+        EXPECT_EQ(std::string(g + 3, 3), "\xEF\xB8\x8E") << ch;   // U+FE0E
+    }
+    char g[8];
+    EXPECT_EQ(terminal_glyph(0xB0, TERMINAL_CHARSET_UTF8, g), 3);   // others stay plain
+}
+
+TEST(TerminalEncoder, AsciiCharsetSendsOnePrintableByteEach)
+{
+    for (int ch = 0; ch < 256; ch++) {
+        char g[8];
+        ASSERT_EQ(terminal_glyph((uint8_t)ch, TERMINAL_CHARSET_ASCII, g), 1);
+        EXPECT_TRUE(g[0] >= 0x20 && g[0] < 0x7F) << ch;
+        if (ch >= 0x20 && ch < 0x7F) {
+            EXPECT_EQ(g[0], ch);
+        }
+    }
+    static TerminalEncoder enc;
+    terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_16, TERMINAL_CHARSET_ASCII);
+    static DisplayCell frame[DISPLAY_CELLS];
+    for (int i = 0; i < DISPLAY_CELLS; i++)
+        frame[i] = {(uint8_t)i, 0x07};
+    std::string s = encode(&enc, frame);
+    for (unsigned char b : s)
+        ASSERT_LT(b, 0x80);
+}
+
+TEST(TerminalEncoder, RefusesABufferThatMayBeTooSmall)
+{
+    static TerminalEncoder enc;
+    terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8);
+    static DisplayCell frame[DISPLAY_CELLS];
+    char small[64];
+    EXPECT_EQ(terminal_encode_frame(&enc, frame, small, sizeof small), 0u);
+    EXPECT_EQ(enc.repaint, 1);   // nothing changed: the next frame is still a full one
+}
+
+TEST(TerminalEncoder, WorstCaseFrameFitsTheBuffer)
+{
+    // Alternating changed cells with alternating colours and the longest glyphs.
+    static TerminalEncoder enc;
+    terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
+    static DisplayCell frame[DISPLAY_CELLS];
+    for (int i = 0; i < DISPLAY_CELLS; i++)
+        frame[i] = {0x01, (uint8_t)(i % 2 ? 0x7F : 0xF7)};
+    size_t full = terminal_encode_frame(&enc, frame, out_buffer.data(), out_buffer.size());
+    EXPECT_GT(full, 0u);
+    EXPECT_LE(full, (size_t)TERMINAL_FRAME_BYTES);
+}
+
+}  // namespace

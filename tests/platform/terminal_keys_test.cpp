@@ -1,0 +1,106 @@
+// terminal_keys_test.cpp -- terminal input decoded to console key codes, whole and split across reads
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/terminal.h"
+
+namespace {
+
+std::vector<int> drain(TerminalKeys* keys)
+{
+    std::vector<int> got;
+    while (terminal_keys_waiting(keys))
+        got.push_back(terminal_keys_read(keys));
+    return got;
+}
+
+struct Case {
+    const char* name;
+    std::string bytes;
+    std::vector<int> keys;
+};
+
+const std::vector<Case> CASES = {
+    {"lone escape", "\x1b", {27}},
+    {"left, CSI", "\x1b[D", {224, 75}},
+    {"left, SS3", "\x1bOD", {224, 75}},
+    {"right, CSI", "\x1b[C", {224, 77}},
+    {"right, SS3", "\x1bOC", {224, 77}},
+    {"keys around an arrow", "a\x1b[Db", {'a', 224, 75, 'b'}},
+    {"up and down are dropped", "\x1b[A\x1b[B\x1bOA", {}},
+    {"ctrl+left has parameters", "\x1b[1;5D", {}},
+    {"shift+right", "\x1b[1;2C", {}},
+    {"device attributes reply", "\x1b[?64;1;2;6;22c", {}},
+    {"cursor position reply", "\x1b[12;40R", {}},
+    {"colour reply ended by ST", "\x1b]11;rgb:0000/0000/0000\x1b\\", {}},
+    {"colour reply ended by BEL", "\x1b]10;rgb:ffff/ffff/ffff\x07x", {'x'}},
+    {"DCS reply", "\x1bP1$r0m\x1b\\", {}},
+    {"X10 mouse report", "\x1b[M !!q", {'q'}},
+    {"two escapes", "\x1b\x1b", {27, 27}},
+    {"escape before an arrow", "\x1b\x1b[C", {27, 224, 77}},
+    {"alt+x is dropped", "\x1bxy", {'y'}},
+    {"escape then enter", "\x1b\r", {27, 13}},
+    {"escape cancels an unfinished sequence", "\x1b[12\x1b", {27}},
+    {"function key", "\x1b[15~\x1bOP", {}},
+    {"plain bytes pass through", std::string("q\r\x7f\xe0", 4), {'q', 13, 127, 224}},
+};
+
+TEST(TerminalKeys, SequencesWholeAndSplitAtEveryByte)
+{
+    for (const Case& c : CASES) {
+        for (size_t split = 0; split < c.bytes.size(); split++) {
+            SCOPED_TRACE(std::string(c.name) + " split at " + std::to_string(split));
+            TerminalKeys keys;
+            terminal_keys_init(&keys);
+            uint32_t t = 1000;
+            const uint8_t* b = (const uint8_t*)c.bytes.data();
+            // The second read comes 20 ms later, as a slow link would deliver it.
+            terminal_keys_feed(&keys, b, split, t);
+            terminal_keys_tick(&keys, t);
+            terminal_keys_feed(&keys, b + split, c.bytes.size() - split, t + 20);
+            terminal_keys_tick(&keys, t + 20);
+            terminal_keys_tick(&keys, t + 60);
+            EXPECT_EQ(drain(&keys), c.keys);
+            EXPECT_FALSE(terminal_keys_pending_escape(&keys));
+        }
+    }
+}
+
+TEST(TerminalKeys, LoneEscapeWaitsThirtyMilliseconds)
+{
+    TerminalKeys keys;
+    terminal_keys_init(&keys);
+    terminal_keys_feed(&keys, (const uint8_t*)"\x1b", 1, 100);
+    terminal_keys_tick(&keys, 100);
+    terminal_keys_tick(&keys, 129);
+    EXPECT_FALSE(terminal_keys_waiting(&keys));
+    EXPECT_TRUE(terminal_keys_pending_escape(&keys));
+    EXPECT_EQ(terminal_keys_read(&keys), -1);
+    terminal_keys_tick(&keys, 130);
+    EXPECT_EQ(drain(&keys), std::vector<int>({27}));
+
+    // Across the wrap of the millisecond counter.
+    terminal_keys_feed(&keys, (const uint8_t*)"\x1b", 1, 0xFFFFFFF0u);
+    terminal_keys_tick(&keys, 0x0Cu);
+    EXPECT_FALSE(terminal_keys_waiting(&keys));
+    terminal_keys_tick(&keys, 0x0Eu);
+    EXPECT_EQ(drain(&keys), std::vector<int>({27}));
+}
+
+TEST(TerminalKeys, FullQueueKeepsTheOldestKeysAndWholeArrows)
+{
+    TerminalKeys keys;
+    terminal_keys_init(&keys);
+    std::string many(TERMINAL_KEY_QUEUE - 1, 'a');
+    many += "\x1b[Dzz";
+    terminal_keys_feed(&keys, (const uint8_t*)many.data(), many.size(), 0);
+    std::vector<int> got = drain(&keys);
+    ASSERT_EQ(got.size(), (size_t)TERMINAL_KEY_QUEUE);
+    EXPECT_EQ(got.back(), 'z');   // the arrow did not fit as a pair, so neither half went in
+    EXPECT_EQ(std::count(got.begin(), got.end(), 224), 0);
+}
+
+}  // namespace
