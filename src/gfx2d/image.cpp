@@ -23,12 +23,12 @@ enum PixelKind {
 
 static uint32_t rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return r | g << 8 | b << 16 | a << 24; }
 
-// 5-bit components widened so 31 becomes 255.
+// 5-bit components scaled to 0-255, rounding down, as common decoders do; the top bit is not alpha.
 static uint32_t from_555(const uint8_t* p)
 {
     uint32_t v = p[0] | p[1] << 8;
     uint32_t b = v & 31, g = (v >> 5) & 31, r = (v >> 10) & 31;
-    return rgba(r << 3 | r >> 2, g << 3 | g >> 2, b << 3 | b >> 2, 255);
+    return rgba(r * 255 / 31, g * 255 / 31, b * 255 / 31, 255);
 }
 
 static uint8_t shift_of(int width)

@@ -325,10 +325,13 @@ static void pump_keys(void)
     }
 }
 
+// exit() from anywhere while the show owns the terminal: give it back, then print what was held.
 static void close_at_exit(void)
 {
-    if (term.open)
-        display_terminal_driver.close();
+    if (!term.open)
+        return;
+    display_terminal_driver.close();
+    msg_flush();
 }
 
 static int term_open(const char* title)

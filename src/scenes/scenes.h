@@ -23,6 +23,7 @@ struct CameraKey {
 };
 
 enum {
+    CAMERA_ROWS = 6,  // stored camera positions of the water and the underwater scene
     EMITTERS = 8,
     EMITTER_PARTICLES = 1024,
 };
@@ -67,6 +68,10 @@ void end_sequence(float v);
 
 // ---- water scene ----
 
+extern RippleField pool_field;     // 128 x 128, damping 1/64, 41 ms
+extern int pool_initialised;       // 0 until the first frame zeroes the pool
+extern const CameraKey water_cameras[CAMERA_ROWS];
+
 void scene_water(int now, int part, int seed, float t);
 const CameraKey* camera_key_lerp(const CameraKey* a, const CameraKey* b, float t);
 void camera_apply(const CameraKey* key);
@@ -90,4 +95,8 @@ void emitter_set_gravity(float g);
 
 // ---- underwater scene ----
 
+extern const CameraKey deep_cameras[CAMERA_ROWS];
+extern float letter_appear[6];     // "time" value when each letter's part began
+
 void scene_underwater(int now, float t, int part, float v);
+void scene_underwater_reset(void);  // back to the state at program start (no emitter yet)

@@ -1,4 +1,219 @@
-// water.cpp -- PLACEHOLDER until the water scene lands
+// water.cpp -- scene 1: the rippling pool under a gliding camera, the floating letters gophy
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "demo/demo.h"
 #include "scenes/scenes.h"
 
-void scene_water(int, int, int, float) {}
+// ---- types ----
+
+enum {
+    POOL_SIZE = 128,          // cells per side of pool_field
+    PLANE_SIDE = 64,          // vertices per side of the water mesh
+    PLANE_VERTICES = PLANE_SIDE * PLANE_SIDE,
+    DROP_HEIGHT = 25,         // value of the four cells a drop sets
+};
+
+// ---- state ----
+
+static int32_t pool_cells[2][POOL_SIZE * POOL_SIZE];  // row * 128 + column
+
+RippleField pool_field = {POOL_SIZE, POOL_SIZE, pool_cells[0], pool_cells[1], 6, 41, 0};
+int pool_initialised;
+
+// Positions the camera glides between; 0.9, 0.6 and -7.2 are the nearest floats.
+const CameraKey water_cameras[CAMERA_ROWS] = {
+    {65.0f, 60.0f, 0.0f, 90.0f, -55.0f, 0.0f, 30.0f, 750.0f, 412.0f},
+    {39.0f, 9.0f, -36.0f, 71.0f, -13.0f, 0.0f, 10.0f, 750.0f, 412.0f},
+    {-22.5f, 0.9f, -9.0f, -10.0f, 20.0f, 0.0f, 1.0f, 50.0f, 270.0f},
+    {-18.0f, 0.6f, -7.2f, 10.0f, 3.0f, 0.0f, 1.0f, 50.0f, 270.0f},
+    {-15.0f, 2.0f, -8.0f, -36.0f, -11.0f, 0.0f, 1.0f, 50.0f, 270.0f},
+    {-17.0f, 8.0f, -20.0f, -25.0f, -22.0f, 0.0f, 10.0f, 750.0f, 362.0f},
+};
+
+// Resting x of g, o, p, h, y.
+static const float letter_base_x[LOGO_LETTERS] = {-10.0f, -5.0f, 1.0f, 6.0f, 11.0f};
+
+static int drop_seed;  // the seed of the frame being stepped, read by the drop hook
+
+// ---- internal functions ----
+
+// Runs before every step: a positive seed reseeds the shared generator, so the same seed drops on
+// the same 2 x 2 spot each step and every later draw of the frame follows from it.
+static void drop_hook(RippleField* field)
+{
+    if (drop_seed <= 0)
+        return;
+    demo_srand((uint32_t)drop_seed);
+    int row = demo_rand() % 121 + 6;
+    int col = demo_rand() % 121 + 6;
+    int32_t* o = field->older;
+    o[row * POOL_SIZE + col] = DROP_HEIGHT;
+    o[row * POOL_SIZE + col + 1] = DROP_HEIGHT;
+    o[(row + 1) * POOL_SIZE + col] = DROP_HEIGHT;
+    o[(row + 1) * POOL_SIZE + col + 1] = DROP_HEIGHT;
+}
+
+static void pool_clear(void)
+{
+    for (int i = 0; i < POOL_SIZE * POOL_SIZE; i++) {
+        pool_cells[0][i] = 0;
+        pool_cells[1][i] = 0;
+    }
+}
+
+static float lerp_field(float a, float b, float s, float t) { return s * a + t * b; }
+
+// Vertex (p, q) of the plane takes the sum of the 2 x 2 cells at row 2p, column 2q.
+static void heights_from_pool(void)
+{
+    if (water_mesh.vertex_count < PLANE_VERTICES || !water_mesh.vertices)
+        return;
+    const int32_t* n = pool_field.newer;
+    for (int q = 0; q < PLANE_SIDE; q++)
+        for (int p = 0; p < PLANE_SIDE; p++) {
+            const int32_t* c = n + 2 * p * POOL_SIZE + 2 * q;
+            uint32_t sum = (uint32_t)c[0] + (uint32_t)c[1] + (uint32_t)c[POOL_SIZE] + (uint32_t)c[POOL_SIZE + 1];
+            water_mesh.vertices[PLANE_SIDE * q + p].y = (fixed)sum;
+        }
+}
+
+// Grid coordinate of a world position, clamped so the 2 x 2 sample stays on the plane:
+// outside it the edge heights carry on outwards.
+static void grid_coord(float w, int* i, float* f)
+{
+    float g = (w + 50.0f) * 64.0f / 100.0f;
+    if (!(g >= 0.0f))
+        g = 0.0f;  // also catches NaN
+    if (g > PLANE_SIDE - 1)
+        g = PLANE_SIDE - 1;
+    int n = (int)g;
+    if (n > PLANE_SIDE - 2)
+        n = PLANE_SIDE - 2;
+    *i = n;
+    *f = g - (float)n;
+}
+
+static float height_at(int i, int j)
+{
+    return (float)water_mesh.vertices[PLANE_SIDE * j + i].y / 4096.0f;
+}
+
+// ---- public functions ----
+
+const CameraKey* camera_key_lerp(const CameraKey* a, const CameraKey* b, float t)
+{
+    static CameraKey result;
+    float s = 1.0f - t;
+    if (s == 1.0f)
+        return a;
+    if (t == 1.0f)
+        return b;
+    result.x = lerp_field(a->x, b->x, s, t);
+    result.y = lerp_field(a->y, b->y, s, t);
+    result.z = lerp_field(a->z, b->z, s, t);
+    result.yaw = lerp_field(a->yaw, b->yaw, s, t);
+    result.pitch = lerp_field(a->pitch, b->pitch, s, t);
+    result.roll = lerp_field(a->roll, b->roll, s, t);
+    result.near = lerp_field(a->near, b->near, s, t);
+    result.far = lerp_field(a->far, b->far, s, t);
+    result.zoom = lerp_field(a->zoom, b->zoom, s, t);
+    return &result;
+}
+
+// Degrees to radians with the sign inverted: the keys turn the view, the camera turns the world.
+void camera_apply(const CameraKey* key)
+{
+    camera.pos_x = key->x;
+    camera.pos_y = key->y;
+    camera.pos_z = key->z;
+    camera.yaw = -key->yaw * 3.1416f * 2.0f / 360.0f;
+    camera.pitch = -key->pitch * 3.1416f * 2.0f / 360.0f;
+    camera.roll = -key->roll * 3.1416f * 2.0f / 360.0f;
+    camera_set_projection((int)key->near, (int)key->far, key->zoom);
+    camera_update();
+}
+
+float water_height(float x, float z)
+{
+    if (water_mesh.vertex_count < PLANE_VERTICES || !water_mesh.vertices)
+        return 0.0f;
+    int iu, iv;
+    float fu, fv;
+    grid_coord(x, &iu, &fu);
+    grid_coord(z, &iv, &fv);
+    float near_row = (1.0f - fu) * height_at(iu, iv) + fu * height_at(iu + 1, iv);
+    float far_row = (1.0f - fu) * height_at(iu, iv + 1) + fu * height_at(iu + 1, iv + 1);
+    return (1.0f - fv) * near_row + fv * far_row;
+}
+
+// Tilts the mesh along the slope under it. The height is not the mean of the four samples: on a
+// uniform slope it is the height at (x - 3, z - 3).
+void float_on_water(Mesh* mesh, float x, float z)
+{
+    float hl = water_height(x - 3.0f, z);
+    float hr = water_height(x + 3.0f, z);
+    float hb = water_height(x, z - 3.0f);
+    float hf = water_height(x, z + 3.0f);
+    float dx = hl - hr;
+    float dz = hb - hf;
+    float roll = (float)atan2((double)dx, 6.0);
+    float pitch = (float)atan2((double)dz, 6.0);
+    float back = hb + dz / 2.0f;
+    float left = hl + dx / 2.0f;
+    float y = (back + left) / 2.0f;
+    mesh_set_transform(mesh, x, y, z, 0.0f, pitch, roll);
+}
+
+void scene_water(int now, int part, int seed, float t)
+{
+    if (llabs((long long)now - pool_field.last_step) > 1000)
+        pool_field.last_step = now;
+    if (!pool_initialised || seed < 0) {
+        pool_clear();  // a negative seed keeps the water flat, frame after frame
+        pool_initialised = 1;
+    }
+    drop_seed = seed;
+    ripple_advance(&pool_field, now, drop_hook);
+
+    switch (part) {
+    case 0: camera_apply(camera_key_lerp(&water_cameras[0], &water_cameras[1], t)); break;
+    case 1: camera_apply(camera_key_lerp(&water_cameras[2], &water_cameras[3], t)); break;
+    case 2: camera_apply(&water_cameras[4]); break;
+    case 3: camera_apply(&water_cameras[5]); break;
+    default: break;  // the camera stays where the last frame left it
+    }
+
+    heights_from_pool();
+    screen_fill(part == 3 ? 0x8F8F8Fu : 0u);
+    zbuffer_clear();
+
+    mesh_set_transform(&water_mesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    mesh_compute_normals(&water_mesh);
+    mesh_transform(&water_mesh);
+    mesh_env_uv(&water_mesh);
+    int own_texture = water_mesh.texture;
+    if (part >= 2)
+        water_mesh.texture = logo_letters_env[0].texture;  // the ice environment for this draw
+    raster_set_additive(0);
+    mesh_draw(&water_mesh);
+    water_mesh.texture = own_texture;
+
+    if (part < 1)
+        return;
+    for (int i = LOGO_LETTERS - 1; i >= 0; i--) {  // y, h, p, o, g
+        Mesh* textured = &logo_letters[i];
+        Mesh* env = &logo_letters_env[i];
+        float x = letter_base_x[i] - 10.0f * t - 1.0f;
+        float_on_water(textured, x, 0.0f);
+        float_on_water(env, x, 0.0f);
+        mesh_transform(textured);
+        mesh_transform(env);
+        mesh_env_uv(env);
+        mesh_draw(textured);
+        raster_set_additive(1);
+        mesh_draw(env);
+        raster_set_additive(0);
+    }
+}

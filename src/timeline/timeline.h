@@ -40,3 +40,6 @@ int music_stop(void);
 void music_seek_back(void);         // streams 1000 ms, modules one order entry
 void music_seek_forward(void);
 int music_is_mp3(const char* name);
+int music_get_position(void);       // stream: ms played; module: order entry; -1 when nothing plays
+struct AudioDriver;
+void music_use_audio(const AudioDriver* driver);  // output backend (SDL by default); stops the music

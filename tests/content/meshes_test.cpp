@@ -132,6 +132,16 @@ TEST(ContentMeshes, LettersAreClosedSolidsWhoseFrontFacesTheCamera)
         }
         EXPECT_GT(front, 0);
         EXPECT_LE(distinct_edges(b), 16384);
+        // Three corners on one line make a face the rasterizer can draw as a stray line across the picture.
+        for (size_t f = 0; f < b.faces.size() / 3; f++) {
+            V3 n = face_normal(b, (int)f);
+            double longest = 0;
+            for (int k = 0; k < 3; k++) {
+                V3 p = position(b, b.faces[f * 3 + k]), q = position(b, b.faces[f * 3 + (k + 1) % 3]);
+                longest = std::max(longest, (p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) + (p.z - q.z) * (p.z - q.z));
+            }
+            EXPECT_GT(std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z), 1e-6 * longest) << "sliver face " << f;
+        }
     }
 }
 

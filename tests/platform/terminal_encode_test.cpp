@@ -20,52 +20,6 @@ std::string encode(TerminalEncoder* enc, const DisplayCell* cells)
     return std::string(out_buffer.data(), n);
 }
 
-// First code point of a UTF-8 glyph.
-uint32_t first_code_point(const char* s)
-{
-    uint8_t b = (uint8_t)s[0];
-    if (b < 0x80)
-        return b;
-    if (b < 0xE0)
-        return (uint32_t)(b & 0x1F) << 6 | ((uint8_t)s[1] & 0x3F);
-    return (uint32_t)(b & 0x0F) << 12 | (uint32_t)((uint8_t)s[1] & 0x3F) << 6 | ((uint8_t)s[2] & 0x3F);
-}
-
-uint32_t expected_char(uint8_t ch)
-{
-    char g[8];
-    terminal_glyph(ch, TERMINAL_CHARSET_UTF8, g);
-    return first_code_point(g);
-}
-
-int count(const std::string& s, const std::string& what)
-{
-    int n = 0;
-    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
-        n++;
-    return n;
-}
-
-bool is_blank(uint8_t ch) { return ch == 0 || ch == ' ' || ch == 0xFF; }
-
-// Every visible grid cell of the terminal shows the frame: glyph, background, and (unless blank) foreground.
-void expect_shows(const VtScreen& vt, const DisplayCell* cells, bool truecolour, int left = 0, int top = 0)
-{
-    int mismatches = 0;
-    for (int row = 0; row < DISPLAY_ROWS && row + top < vt.rows; row++)
-        for (int col = 0; col < DISPLAY_COLS && col + left < vt.cols; col++) {
-            DisplayCell c = cells[row * DISPLAY_COLS + col];
-            VTermScreenCell got = vt.cell(row + top, col + left);
-            bool ok = got.chars[0] == expected_char(c.ch) && got.width == 1 &&
-                      vt_colour_is(got.bg, c.attr >> 4, truecolour) &&
-                      (is_blank(c.ch) || vt_colour_is(got.fg, c.attr & 15, truecolour));
-            if (!ok && ++mismatches <= 5)
-                ADD_FAILURE() << "cell " << col << "," << row << " ch " << (int)c.ch << " attr " << (int)c.attr
-                              << " shows U+" << std::hex << got.chars[0] << " width " << std::dec << (int)got.width;
-        }
-    EXPECT_EQ(mismatches, 0);
-}
-
 void random_frame(std::mt19937& rng, DisplayCell* cells)
 {
     for (int i = 0; i < DISPLAY_CELLS; i++)

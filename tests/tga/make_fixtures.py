@@ -55,6 +55,22 @@ def mirror_rows(src, dst):
     open(dst, "wb").write(data)
 
 
+def handmade_16bit(out):
+    """Pillow writes no 15/16-bit files: write them by hand and let Pillow and stb_image read them."""
+    rnd = random.Random(16)
+    words = [rnd.randrange(65536) for _ in range(W * H)]
+    body = b"".join(bytes((w & 255, w >> 8)) for w in words)
+    for name, descriptor in (("rgb16_raw_bu", 0x01), ("rgb16_raw_td", 0x20)):
+        header = bytes((0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, W & 255, W >> 8, H & 255, H >> 8, 16, descriptor))
+        open(os.path.join(out, name + ".tga"), "wb").write(header + body)
+    # Colour-mapped with 16-bit entries, a first index of 0 and 200 entries.
+    entries = b"".join(bytes((w & 255, w >> 8)) for w in words[:200])
+    indices = bytes(rnd.randrange(200) for _ in range(W * H))
+    header = bytes((0, 1, 1, 0, 0, 200, 0, 16, 0, 0, 0, 0, W & 255, W >> 8, H & 255, H >> 8, 8, 0x20))
+    open(os.path.join(out, "mapped8_map16.tga"), "wb").write(header + entries + indices)
+    return ("rgb16_raw_bu", "rgb16_raw_td", "mapped8_map16")
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -91,6 +107,9 @@ def main():
     pal = rgb.quantize(colors=37)
     save(pal, "mapped8_raw")
     save(pal, "mapped8_rle", compression="tga_rle", orientation=1)
+
+    for name in handmade_16bit(out):
+        save_ref(out, name, 1, lines)
 
     # A second encoder: ImageMagick writes its own header layout and a footer after the pixels. It stores
     # rows in the order it holds them and only flags that order when told (-orient), so it is told.

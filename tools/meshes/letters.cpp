@@ -163,6 +163,60 @@ static void tess_error(GLenum code, void* user)
 static void tess_edge_flag(GLboolean, void*) {}  // its presence makes GLU hand out plain triangles
 static void tess_begin(GLenum, void*) {}
 
+// GLU can hand out slivers: three points on one line, the middle one touching the long side. Drawn,
+// they come out as stray lines. Each is removed by splitting the triangle across its long side at the
+// middle point, (A, C, D) becoming (A, B, D) and (B, C, D), which keeps the cap closed.
+static double twice_area(const Tess* t, int a, int b, int c)
+{
+    const double *pa = t->coords[a].data(), *pb = t->coords[b].data(), *pc = t->coords[c].data();
+    return (pb[0] - pa[0]) * (pc[1] - pa[1]) - (pc[0] - pa[0]) * (pb[1] - pa[1]);
+}
+
+static int sliver_middle(const Tess* t, const int* tri)
+{
+    double longest = 0;
+    int middle = -1;
+    for (int k = 0; k < 3; k++) {
+        const double *p = t->coords[tri[k]].data(), *q = t->coords[tri[(k + 1) % 3]].data();
+        double d = (p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]);
+        if (d > longest)
+            longest = d, middle = (k + 2) % 3;
+    }
+    return std::fabs(twice_area(t, tri[0], tri[1], tri[2])) <= 1e-9 * longest ? middle : -1;
+}
+
+static void remove_slivers(Tess* t)
+{
+    std::vector<int>& v = t->corners;
+    for (int pass = 0, changed = 1; changed && pass < 64; pass++) {
+        changed = 0;
+        for (size_t s = 0; s + 2 < v.size(); s += 3) {
+            int m = sliver_middle(t, &v[s]);
+            if (m < 0)
+                continue;
+            int b = v[s + m], a = v[s + (m + 1) % 3], c = v[s + (m + 2) % 3];
+            for (size_t n = 0; n + 2 < v.size(); n += 3) {
+                if (n == s || sliver_middle(t, &v[n]) >= 0)
+                    continue;
+                int k = 0;
+                while (k < 3 && !((v[n + k] == a && v[n + (k + 1) % 3] == c) || (v[n + k] == c && v[n + (k + 1) % 3] == a)))
+                    k++;
+                if (k == 3)
+                    continue;
+                int d = v[n + (k + 2) % 3];
+                double sign = twice_area(t, v[n], v[n + 1], v[n + 2]);
+                int first[3] = {a, b, d}, second[3] = {b, c, d};
+                if ((twice_area(t, a, b, d) > 0) != (sign > 0))
+                    std::swap(first[0], first[1]), std::swap(second[0], second[1]);
+                std::copy(first, first + 3, &v[s]);
+                std::copy(second, second + 3, &v[n]);
+                changed = 1;
+                break;
+            }
+        }
+    }
+}
+
 static int tessellate(const std::vector<Contour>& contours, Tess* t)
 {
     for (const Contour& c : contours)
@@ -190,6 +244,7 @@ static int tessellate(const std::vector<Contour>& contours, Tess* t)
     }
     gluTessEndPolygon(tess);
     gluDeleteTess(tess);
+    remove_slivers(t);
     return !t->failed && t->corners.size() % 3 == 0 && !t->corners.empty();
 }
 

@@ -66,33 +66,34 @@ static Rgba chrome(Dir n)
     return c;
 }
 
-// Night water: a dark sky whose upper part holds fine bands of light, so that small changes of the
-// normal (the ripples) move visible stripes, and a moon glint.
+// Night water: deep blue with fine bands of light everywhere, so that the small changes of the normal
+// that ripples make move visible stripes, brighter towards the rim (grazing views) and a moon glint.
 static Rgba night_water(Dir n)
 {
     Dir r = reflected(n);
-    Rgba c = mix(rgb(6, 12, 40), rgb(0, 0, 8), clamp01(r.y));
-    float bands = 0.5f + 0.5f * std::sin(n.y * 90.0f + 0.7f * std::sin(n.x * 23.0f));
-    float band_zone = smooth(0.55f, 0.85f, n.y);
-    c = add(c, rgb(40, 90, 160), bands * bands * band_zone * 0.8f);
+    Rgba c = mix(rgb(0, 24, 80), rgb(0, 8, 36), clamp01(r.y));
+    float bands = 0.5f + 0.5f * std::sin(n.y * 110.0f + 0.8f * std::sin(n.x * 17.0f));
+    c = add(c, rgb(40, 100, 180), bands * bands * (0.35f + 0.65f * smooth(0.3f, 0.9f, n.y)));
+    c = add(c, rgb(20, 30, 60), smooth(0.6f, 1.0f, std::sqrt(n.x * n.x + n.y * n.y)) * 0.5f);
     c = add(c, rgb(200, 220, 255), highlight(r, normalised({0.1f, 0.92f, 0.38f}), 120) * 1.2f);
     c = add(c, rgb(60, 80, 140), highlight(r, normalised({0.1f, 0.92f, 0.38f}), 12) * 0.4f);
     return c;
 }
 
-// Ice: cold blue reflections, kept dark because it is also added over the letters, and a white sun.
+// Ice: dark where the surface faces the viewer, cold blue towards the rim, soft bands (ripples show
+// in them when the water wears this map) and a white sun. It is added over the letters, so the faces
+// keep their own colour and only edges and highlights light up.
 static Rgba ice(Dir n)
 {
     Dir r = reflected(n);
-    Rgba c;
-    if (r.y > 0)
-        c = mix(rgb(60, 130, 160), rgb(10, 25, 80), std::pow(clamp01(r.y), 0.7f));
-    else
-        c = mix(rgb(20, 50, 70), rgb(0, 5, 20), std::pow(clamp01(-r.y), 0.5f));
-    float streak = 0.5f + 0.5f * std::sin(r.x * 14.0f + r.y * 9.0f);
-    c = add(c, rgb(30, 60, 70), streak * streak * 0.6f);
-    c = add(c, rgb(255, 255, 255), highlight(r, normalised({-0.45f, 0.55f, 0.7f}), 40));
-    c = add(c, rgb(120, 200, 255), highlight(r, normalised({0.7f, -0.2f, 0.68f}), 25) * 0.5f);
+    float rim = (1 - n.z) * (1 - n.z);
+    Rgba c = mix(rgb(4, 12, 28), rgb(50, 115, 150), rim);
+    if (r.y < 0)
+        c = mix(c, rgb(0, 5, 20), clamp01(-r.y) * 0.6f);
+    float bands = 0.5f + 0.5f * std::sin(n.y * 70.0f + 0.6f * std::sin(n.x * 11.0f));
+    c = add(c, rgb(25, 55, 75), bands * bands * (0.2f + 0.6f * rim));
+    c = add(c, rgb(255, 255, 255), highlight(r, normalised({-0.45f, 0.55f, 0.7f}), 60));
+    c = add(c, rgb(120, 200, 255), highlight(r, normalised({0.7f, -0.2f, 0.68f}), 30) * 0.3f);
     return c;
 }
 

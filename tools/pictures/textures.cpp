@@ -36,9 +36,9 @@ static Canvas letter_texture(const LetterLook* look)
                 p = mix(mix(look->left_top, look->right_top, u), mix(look->left_bottom, look->right_bottom, u), v);
                 // Frost: soft blotches, and thin cracks along the ridges of a second noise.
                 float frost = fbm_tiled(x / 16.0f, y / 16.0f, 16, 6, 4, look->seed);
-                p = mix(p, rgb(255, 255, 255), smooth(0.55f, 0.8f, frost) * 0.35f);
+                p = mix(p, rgb(255, 255, 255), smooth(0.55f, 0.8f, frost) * 0.2f);
                 float ridge = std::fabs(fbm_tiled(x / 24.0f, y / 12.0f, 11, 8, 3, look->seed + 7) - 0.5f);
-                p = mix(p, look->crack, smooth(0.03f, 0.0f, ridge) * 0.8f);
+                p = mix(p, look->crack, smooth(0.02f, 0.0f, ridge) * 0.5f);
                 // A bright rim along the top rows catches the eye like a bevel.
                 p = mix(p, rgb(255, 255, 255), smooth(6.0f, 0.0f, (float)y) * 0.5f);
             } else {
@@ -61,18 +61,15 @@ static Canvas underwater(void)
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
             float v = (y + 0.5f) / h, u = (x + 0.5f) / w;
-            Rgba p = v < 0.5f ? mix(rgb(30, 95, 110), rgb(0, 40, 80), v * 2) : mix(rgb(0, 40, 80), rgb(0, 6, 24), (v - 0.5f) * 2);
+            Rgba p = v < 0.5f ? mix(rgb(14, 60, 76), rgb(0, 24, 56), v * 2) : mix(rgb(0, 24, 56), rgb(0, 4, 16), (v - 0.5f) * 2);
             // Shafts: whole periods across the width, so the picture repeats without a seam.
             float shafts = 0.5f + 0.5f * std::sin(u * 2 * PI * 5 + 1.3f * std::sin(u * 2 * PI * 3));
             shafts *= 0.5f + 0.5f * std::sin(u * 2 * PI * 7 + 0.5f);
-            p = mix(p, rgb(60, 140, 150), shafts * shafts * smooth(0.85f, 0.1f, v) * 0.55f);
-            // Caustics: bright seams where a tiled noise crosses its middle value.
-            float n = fbm_tiled(u * 12, v * 12, 12, 12, 3, 41);
-            float seam = smooth(0.04f, 0.0f, std::fabs(n - 0.5f));
-            p = mix(p, rgb(90, 180, 170), seam * smooth(0.55f, 0.0f, v) * 0.7f);
-            // Specks of drifting matter.
-            if (hash01(x, y, 77) > 0.996f)
-                p = mix(p, rgb(100, 150, 150), 0.7f);
+            p = mix(p, rgb(40, 100, 110), shafts * shafts * smooth(0.85f, 0.1f, v) * 0.6f);
+            // Caustics: soft bright seams where a tiled noise crosses its middle value, near the surface.
+            float n = fbm_tiled(u * 8, v * 8, 8, 8, 2, 41);
+            float seam = smooth(0.06f, 0.0f, std::fabs(n - 0.5f));
+            p = mix(p, rgb(60, 130, 130), seam * smooth(0.45f, 0.0f, v) * 0.5f);
             p.a = 1;
             c.pixels[(size_t)y * w + x] = p;
         }
@@ -102,10 +99,10 @@ static Canvas rays(void)
 
 int make_textures(const char* out_dir)
 {
-    LetterLook ice = {rgb(170, 235, 255), rgb(140, 200, 255), rgb(60, 160, 220), rgb(40, 110, 210),
+    LetterLook ice = {rgb(140, 225, 255), rgb(110, 180, 255), rgb(40, 140, 220), rgb(30, 90, 200),
                       rgb(20, 60, 130),   rgb(5, 15, 60),     rgb(20, 60, 120), 11};
-    LetterLook hot = {rgb(255, 220, 70), rgb(255, 120, 40), rgb(240, 150, 20), rgb(210, 40, 60),
-                      rgb(120, 30, 10),  rgb(40, 5, 5),     rgb(120, 30, 0),  23};
+    LetterLook hot = {rgb(255, 150, 0),  rgb(230, 40, 0),   rgb(200, 60, 0),   rgb(160, 0, 30),
+                      rgb(110, 20, 0),   rgb(35, 0, 5),     rgb(110, 20, 0),  23};
     Canvas ice_c = letter_texture(&ice), hot_c = letter_texture(&hot);
     Canvas sea = underwater(), bg = rays();
     return save(out_dir, "ice gophy.tga", &ice_c) && save(out_dir, "kerv.tga", &hot_c) &&

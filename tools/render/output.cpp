@@ -1,7 +1,78 @@
-// output.cpp -- PLACEHOLDER until the picture converter lands: PNG and cell file writers
+// output.cpp -- what the renderer writes: PNG pictures of the Screen and of the cells, and raw cell files
 #include "render.h"
 
-int render_write_png(const char*, const uint8_t*, int, int) { return 0; }
-int render_write_screen_png(const char*, const uint32_t*) { return 0; }
-int render_write_cells_png(const char*, const DisplayCell*) { return 0; }
-int render_write_cells_bin(const char*, const DisplayCell*) { return 0; }
+#include <cstdio>
+#include <vector>
+
+#include "console/console.h"
+#include "console/glyphs.h"
+#include "gfx2d/gfx2d.h"
+
+// The static stb functions this file does not call are only reported at the end of the file.
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include "stb_image_write.h"
+#pragma GCC diagnostic pop
+
+// ---- public functions ----
+
+int render_write_png(const char* path, const uint8_t* rgb, int width, int height)
+{
+    if (!stbi_write_png(path, width, height, 3, rgb, width * 3)) {
+        fprintf(stderr, "kerv16-render: cannot write %s\n", path);
+        return 0;
+    }
+    return 1;
+}
+
+int render_write_screen_png(const char* path, const uint32_t* pixels)
+{
+    std::vector<uint8_t> rgb(SCREEN_PIXELS * 3);
+    for (int i = 0; i < SCREEN_PIXELS; i++) {
+        rgb[3 * i] = (uint8_t)pixels[i];
+        rgb[3 * i + 1] = (uint8_t)(pixels[i] >> 8);
+        rgb[3 * i + 2] = (uint8_t)(pixels[i] >> 16);
+    }
+    return render_write_png(path, rgb.data(), SCREEN_W, SCREEN_H);
+}
+
+// Each cell as its 8 x 8 glyph, ink in the foreground colour on the background colour.
+int render_write_cells_png(const char* path, const DisplayCell* cells)
+{
+    const int width = DISPLAY_COLS * 8, height = DISPLAY_ROWS * 8;
+    std::vector<uint8_t> rgb((size_t)width * height * 3);
+    for (int cell = 0; cell < DISPLAY_CELLS; cell++) {
+        const DisplayCell& c = cells[cell];
+        const uint8_t* bg = console_palette[c.attr >> 4];
+        const uint8_t* fg = console_palette[c.attr & 15];
+        int x0 = cell % DISPLAY_COLS * 8, y0 = cell / DISPLAY_COLS * 8;
+        for (int y = 0; y < 8; y++)
+            for (int x = 0; x < 8; x++) {
+                const uint8_t* colour = console_font8x8[c.ch][y] >> (7 - x) & 1 ? fg : bg;
+                uint8_t* out = &rgb[((size_t)(y0 + y) * width + x0 + x) * 3];
+                out[0] = colour[0], out[1] = colour[1], out[2] = colour[2];
+            }
+    }
+    return render_write_png(path, rgb.data(), width, height);
+}
+
+int render_write_cells_bin(const char* path, const DisplayCell* cells)
+{
+    uint8_t bytes[DISPLAY_CELLS * 2];
+    for (int i = 0; i < DISPLAY_CELLS; i++) {
+        bytes[2 * i] = cells[i].ch;
+        bytes[2 * i + 1] = cells[i].attr;
+    }
+    FILE* f = fopen(path, "wb");
+    int ok = f && fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes;
+    if (f && fclose(f) != 0)
+        ok = 0;
+    if (!ok)
+        fprintf(stderr, "kerv16-render: cannot write %s\n", path);
+    return ok;
+}

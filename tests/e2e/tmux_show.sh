@@ -1,0 +1,74 @@
+#!/bin/sh
+# tmux_show.sh -- end to end: the show in an 80 x 50 tmux pane, ended by Escape or SIGTERM;
+# the pane must have shown a full grid and come back on the normal screen with the cursor and
+# the same terminal settings as before.
+# usage: tmux_show.sh path/to/kerv16 escape|sigterm   (run from the folder holding data/)
+set -u
+SHOW=$1
+HOW=$2
+command -v tmux >/dev/null || { echo "tmux is not installed (make deps)"; exit 1; }
+
+T=$(mktemp -d)
+SOCK="kerv16-e2e-$$"
+cleanup() { tmux -L "$SOCK" kill-server 2>/dev/null; rm -rf "$T"; }
+trap cleanup EXIT INT TERM
+fail() { echo "FAIL ($HOW): $*"; echo "--- pane:"; tmux -L "$SOCK" capture-pane -p -t e2e 2>/dev/null | head -60;
+         echo "--- show's standard error:"; cat "$T/stderr" 2>/dev/null; exit 1; }
+pane() { tmux -L "$SOCK" display -p -t e2e "$1"; }
+
+# The pane runs a small script: settings before, the show (its own pid recorded), its status, settings after.
+cat > "$T/pane.sh" <<'PANE'
+stty -a > "$T/before"
+sh -c 'echo $$ > "$1/pid"; exec "$2" --stats' sh "$T" "$SHOW" 2> "$T/stderr"
+echo $? > "$T/status"
+stty -a > "$T/after"
+exec sleep 600
+PANE
+
+colours=""
+[ "$HOW" = sigterm ] && colours="COLORTERM=truecolor"
+tmux -u -L "$SOCK" -f /dev/null new-session -d -x 80 -y 50 -s e2e \
+    "env T='$T' SHOW='$SHOW' LC_ALL=C.UTF-8 $colours sh '$T/pane.sh'" || fail "tmux did not start"
+
+# Rows of the pane with all 80 cells written (-N keeps written trailing blanks, drops untouched cells).
+full_rows() {
+    tmux -L "$SOCK" capture-pane -p -e -N -t e2e | python3 -c '
+import re, sys
+rows = sys.stdin.buffer.read().decode("utf-8", "replace").split("\n")
+print(sum(len(re.sub("\x1b\\[[0-9;]*m", "", r)) == 80 for r in rows[:50]))'
+}
+
+# Wait for frames: the alternate screen, a hidden cursor and all 50 rows of 80 coloured cells.
+full=0
+i=0
+while [ $i -lt 200 ]; do
+    i=$((i + 1))
+    sleep 0.1
+    [ -s "$T/status" ] && fail "the show ended by itself: status $(cat "$T/status")"
+    [ "$(pane '#{alternate_on}')" = 1 ] || continue
+    [ "$(pane '#{cursor_flag}')" = 0 ] || continue
+    rows=$(full_rows)
+    if [ "$rows" -ge 50 ]; then full=1; break; fi
+done
+[ $full = 1 ] || fail "no full 80 x 50 grid on the alternate screen (full rows: ${rows:-0})"
+sleep 1   # let it run a while
+
+case "$HOW" in
+escape) tmux -L "$SOCK" send-keys -t e2e Escape; want=0 ;;
+sigterm) kill -TERM "$(cat "$T/pid")"; want=143 ;;
+*) fail "unknown way out" ;;
+esac
+
+i=0
+while [ ! -s "$T/after" ] && [ $i -lt 100 ]; do i=$((i + 1)); sleep 0.1; done
+[ -s "$T/after" ] || fail "the show did not end"
+status=$(cat "$T/status")
+[ "$status" = "$want" ] || fail "exit status $status, expected $want"
+[ "$(pane '#{alternate_on}')" = 0 ] || fail "still on the alternate screen"
+[ "$(pane '#{cursor_flag}')" = 1 ] || fail "cursor still hidden"
+cmp -s "$T/before" "$T/after" || { diff "$T/before" "$T/after"; fail "stty -a differs"; }
+# Nothing of the show is left on the normal screen, and it did not scroll.
+junk=$(tmux -L "$SOCK" capture-pane -p -t e2e | tr -d ' \n')
+[ -z "$junk" ] || fail "the normal screen holds: $junk"
+grep -q "frames in" "$T/stderr" || fail "no --stats line"
+echo "ok ($HOW): $(cat "$T/stderr")"

@@ -1,0 +1,127 @@
+// display_terminal_test.cpp -- the terminal driver writing to a file and reading keys from a pipe
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <string>
+#include <vector>
+#include <unistd.h>
+
+#include "platform/clock.h"
+#include "platform/terminal.h"
+#include "vterm_screen.h"
+
+namespace {
+
+// Standard output goes to a temporary file and standard input comes from a pipe while a test runs.
+struct TerminalDriverOnFiles : ::testing::Test {
+    int saved_out = -1, saved_in = -1, key_pipe[2] = {-1, -1};
+    FILE* file = nullptr;
+
+    void SetUp() override
+    {
+        fflush(stdout);
+        file = tmpfile();
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(pipe(key_pipe), 0);
+        saved_out = dup(STDOUT_FILENO);
+        saved_in = dup(STDIN_FILENO);
+        dup2(fileno(file), STDOUT_FILENO);
+        dup2(key_pipe[0], STDIN_FILENO);
+        clock_use_manual(1);
+        clock_set(1000);
+        setenv("COLORTERM", "truecolor", 1);
+        display_use(&display_terminal_driver);
+    }
+    // Called before checking results, so that failures print where they can be seen.
+    void restore_stdio()
+    {
+        if (saved_out < 0)
+            return;
+        display_close();
+        display_use(&display_null_driver);
+        clock_use_manual(0);
+        dup2(saved_out, STDOUT_FILENO);
+        dup2(saved_in, STDIN_FILENO);
+        close(saved_out);
+        close(saved_in);
+        saved_out = saved_in = -1;
+    }
+    void TearDown() override
+    {
+        restore_stdio();
+        close(key_pipe[0]);
+        if (key_pipe[1] >= 0)
+            close(key_pipe[1]);
+        fclose(file);
+    }
+    std::string written()
+    {
+        std::string s;
+        rewind(file);
+        char buf[65536];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, file)) > 0)
+            s.append(buf, n);
+        return s;
+    }
+};
+
+TEST_F(TerminalDriverOnFiles, FramesAreWrittenInOneWriteEachAndNothingIsSwitched)
+{
+    ASSERT_EQ(display_open("KERV16 - alt+enter=fullscreen"), 1);
+    display_set_grid(80, 50, 1);
+    static DisplayCell frame[DISPLAY_CELLS];
+    std::mt19937 rng(5);
+    for (auto& c : frame)
+        c = {(uint8_t)rng(), (uint8_t)rng()};
+    display_write(frame);
+    frame[77].ch ^= 1;
+    display_write(frame);
+    display_write(frame);   // unchanged: no bytes
+    restore_stdio();
+
+    TerminalStats st;
+    terminal_get_stats(&st);
+    EXPECT_EQ(st.frames, 3);
+    EXPECT_EQ(st.writes, 2);
+    std::string out = written();
+    EXPECT_EQ((long long)out.size(), st.bytes);
+    EXPECT_LT(st.largest, st.bytes);
+    // No alternate screen, title, cursor or grid requests on something that is not a terminal.
+    EXPECT_EQ(out.find("\x1b[?1049"), std::string::npos);
+    EXPECT_EQ(out.find("\x1b]0;"), std::string::npos);
+    EXPECT_EQ(out.find("\x1b[8;50;80t"), std::string::npos);
+    EXPECT_EQ(out.find("\x1b[10;1t"), std::string::npos);
+    VtScreen vt(DISPLAY_ROWS, DISPLAY_COLS);
+    vt.feed(out);
+    expect_shows(vt, frame, true);
+}
+
+TEST_F(TerminalDriverOnFiles, KeysFromAPipeAndEndOfInput)
+{
+    int opened = display_open("t");
+    const char keys[] = "x\x1b[C\x1bOD\x1b";
+    ssize_t sent = write(key_pipe[1], keys, sizeof keys - 1);
+    std::vector<int> got;
+    for (int i = 0; i < 5; i++)
+        got.push_back(display_read_key());
+    int waiting_early = display_key_waiting();   // the Escape may still start a sequence
+    clock_advance(TERMINAL_ESCAPE_MS);
+    int waiting_late = display_key_waiting();
+    got.push_back(display_read_key());
+    close(key_pipe[1]);
+    key_pipe[1] = -1;
+    int after_end = display_wait_key();   // end of input: waiting returns at once
+    restore_stdio();
+
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(sent, (ssize_t)(sizeof keys - 1));
+    EXPECT_EQ(got, std::vector<int>({'x', 224, 77, 224, 75, 27}));
+    EXPECT_FALSE(waiting_early);
+    EXPECT_TRUE(waiting_late);
+    EXPECT_EQ(after_end, -1);
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+// tables.cpp -- the cell conversion tables as an optimisation over the real glyph coverage
+//
+// char_table: for every coverage level and base-3 pattern, the glyph whose ink over the nine sub-blocks of
+//   the cell is nearest to what the pattern asks for. Digit 2 asks for full foreground, 1 for half, 0 for
+//   none, scaled by the level (level q stands for a strongest pixel near (q + 1) / 6). It minimises the
+//   squared coverage error summed over the nine sub-blocks plus the squared error of the mean coverage
+//   (counted again, since from a distance the mean is what shows).
+// colour_table and mix_table: for every 15-bit colour, the background, foreground and shade ramp group
+//   (or the pattern path) whose appearance is nearest in OKLab, with colours mixed in linear light in the
+//   proportion of the glyphs' ink. It minimises squared OKLab distance of the mean appearance plus a
+//   penalty for visible texture: ink share x (1 - ink share) x squared OKLab distance between the two colours.
+#include "cellgen.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+// ---- types ----
+
+struct Lab {
+    double l, a, b;
+};
+
+// ---- state ----
+
+static const int PALETTE[16][3] = {
+    {0, 0, 0}, {0, 0, 128}, {0, 128, 0}, {0, 128, 128}, {128, 0, 0}, {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
+    {128, 128, 128}, {0, 0, 255}, {0, 255, 0}, {0, 255, 255}, {255, 0, 0}, {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
+};
+
+static const uint8_t SHADE_RAMP[37] = {
+    0x20, 0x20, 0x20, 0x20, 0xFA, 0xF9, 0xF9, 0xF9, 0x3A, 0x3A, 0x3A, 0x3A, 0x07, 0x07, 0x07, 0x2B, 0xB0, 0xB0, 0xB0,
+    0xB0, 0x09, 0x09, 0x09, 0x09, 0x09, 0x4F, 0x4F, 0x4F, 0x4F, 0xE9, 0xE9, 0xE9, 0xB1, 0xB1, 0xB1, 0xB1, 0x00,
+};
+
+enum {
+    LEVELS = 6,
+    PATTERNS = 19683,
+    COLOURS = 32768,
+    RAMP_GROUPS = 9,  // groups 0-8 of four ramp entries; group 9 (code 0) draws blank like group 0
+};
+
+static const double MEAN_WEIGHT = 1.0;      // extra weight of the mean coverage in char_table
+static const double TEXTURE_WEIGHT = 0.08;  // weight of the texture penalty in the colour tables
+
+// ---- internal functions ----
+
+static double srgb_to_linear(double c)
+{
+    c /= 255;
+    return c <= 0.04045 ? c / 12.92 : pow((c + 0.055) / 1.055, 2.4);
+}
+
+static Lab linear_to_oklab(double r, double g, double b)
+{
+    double l = cbrt(0.4122214708 * r + 0.5363325363 * g + 0.0514459929 * b);
+    double m = cbrt(0.2119034982 * r + 0.6806995451 * g + 0.1073969566 * b);
+    double s = cbrt(0.0883024619 * r + 0.2817188376 * g + 0.6299787005 * b);
+    return Lab{0.2104542553 * l + 0.7936177850 * m - 0.0040720468 * s,
+               1.9779984951 * l - 2.4285922050 * m + 0.4505937099 * s,
+               0.0259040371 * l + 0.7827717662 * m - 0.8086757660 * s};
+}
+
+static double lab_dist2(const Lab& p, const Lab& q)
+{
+    return (p.l - q.l) * (p.l - q.l) + (p.a - q.a) * (p.a - q.a) + (p.b - q.b) * (p.b - q.b);
+}
+
+// Glyphs the pattern path may use: those every common terminal font draws one cell wide and that are
+// common in fonts. Left out: the control-range pictures (several have emoji forms that some terminals
+// draw two cells wide), 0x7F, the peseta and reversed-not signs and the integral halves (missing from
+// many fonts), and the blanks 0x00 and 0xFF (the space stands for them).
+static int usable_in_patterns(int code)
+{
+    if (code < 0x20 || code == 0x7F || code == 0xFF)
+        return 0;
+    return code != 0x9E && code != 0xA9 && code != 0xF4 && code != 0xF5;
+}
+
+// Ink share of each of the nine sub-blocks (3 x 3 blocks of 8/3 x 8/3 pixels) and of the whole glyph.
+static void glyph_coverage(const uint8_t rows[8], double sub[9], double* total)
+{
+    int ink = 0;
+    for (int k = 0; k < 9; k++)
+        sub[k] = 0;
+    // On a 24 x 24 grid every glyph pixel is 3 x 3 and every sub-block 8 x 8.
+    for (int y = 0; y < 24; y++)
+        for (int x = 0; x < 24; x++)
+            if (rows[y / 3] >> (7 - x / 3) & 1)
+                sub[(y / 8) * 3 + x / 8] += 1.0 / 64;
+    for (int r = 0; r < 8; r++)
+        ink += __builtin_popcount(rows[r]);
+    *total = ink / 64.0;
+}
+
+// The exact leaning of the pattern path for a pixel against colours a and b (same arithmetic as the show).
+static float leaning(const int p[3], int a, int b)
+{
+    auto dist = [&](int i) {
+        int m = (PALETTE[i][0] + p[0]) / 2;
+        int dr = PALETTE[i][0] - p[0], dg = PALETTE[i][1] - p[1], db = PALETTE[i][2] - p[2];
+        return ((512 + m) * dr * dr) / 256 + ((767 - m) * db * db) / 256 + 4 * dg * dg;
+    };
+    float da = (float)dist(a) * (1.0f / 256), db = (float)dist(b) * (1.0f / 256);
+    float s = da + db;
+    if (s == 0)
+        return 0;
+    float t = (da - db) / s + 0.6f;
+    return t < 0 ? 0 : t > 1 ? 1 : t;
+}
+
+// The character the pattern path draws for nine pixels of colour p between a and b.
+static int uniform_pattern_char(const uint8_t* charmap, const int p[3], int a, int b)
+{
+    float t = leaning(p, a, b);
+    int q = (int)((double)(6 * t) - 0.5);
+    q = q < 0 ? 0 : q > 5 ? 5 : q;
+    float scale = 6.0f / (float)(q + 1);
+    int d = (int)((double)t * 2.5 * (double)scale);
+    d = d > 2 ? 2 : d;
+    return charmap[q * PATTERNS + d * 9841];  // nine equal digits: d x (1 + 3 + ... + 6561)
+}
+
+static void build_char_table(const double sub[256][9], uint8_t* charmap)
+{
+    std::vector<int> glyphs;
+    for (int c = 0; c < 256; c++)
+        if (usable_in_patterns(c))
+            glyphs.push_back(c);
+    for (int q = 0; q < LEVELS; q++) {
+        double scale = (q + 1) / 6.0;
+        for (int code = 0; code < PATTERNS; code++) {
+            double want[9], want_mean = 0;
+            for (int k = 0, c = code; k < 9; k++, c /= 3) {
+                want[k] = c % 3 / 2.0 * scale;
+                want_mean += want[k] / 9;
+            }
+            double best = 1e30;
+            int best_glyph = ' ';
+            for (int g : glyphs) {
+                double e = 0, mean = 0;
+                for (int k = 0; k < 9; k++) {
+                    double d = sub[g][k] - want[k];
+                    e += d * d;
+                    mean += sub[g][k] / 9;
+                }
+                e += MEAN_WEIGHT * 9 * (mean - want_mean) * (mean - want_mean);
+                if (e < best - 1e-12)
+                    best = e, best_glyph = g;
+            }
+            charmap[q * PATTERNS + code] = (uint8_t)best_glyph;
+        }
+    }
+}
+
+// The console colour whose red, green and blue fall in bin idx, or -1.
+static int console_colour_in_bin(int idx)
+{
+    for (int i = 0; i < 16; i++)
+        if ((PALETTE[i][0] >> 3) * 1024 + (PALETTE[i][1] >> 3) * 32 + (PALETTE[i][2] >> 3) == idx)
+            return i;
+    return -1;
+}
+
+static void put_mix(uint8_t* colmap, int idx, float mix)
+{
+    uint32_t bits;
+    memcpy(&bits, &mix, 4);
+    for (int i = 0; i < 4; i++)
+        colmap[COLOURS + 4 * idx + i] = (uint8_t)(bits >> (8 * i));
+}
+
+// ---- public functions ----
+
+void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
+{
+    double sub[256][9], total[256];
+    for (int c = 0; c < 256; c++)
+        glyph_coverage(set->rows8[c], sub[c], &total[c]);
+    build_char_table(sub, charmap);
+
+    double lin[16][3];
+    Lab lab[16];
+    for (int i = 0; i < 16; i++) {
+        for (int ch = 0; ch < 3; ch++)
+            lin[i][ch] = srgb_to_linear(PALETTE[i][ch]);
+        lab[i] = linear_to_oklab(lin[i][0], lin[i][1], lin[i][2]);
+    }
+    // Ink share of each ramp group: the mean over the four entries one mix scatters over.
+    double group_ink[RAMP_GROUPS];
+    for (int g = 0; g < RAMP_GROUPS; g++) {
+        group_ink[g] = 0;
+        for (int e = 4 * g; e < 4 * g + 4; e++)
+            group_ink[g] += total[SHADE_RAMP[e > 36 ? 36 : e]] / 4;
+    }
+    // Every appearance the flat path can give: pair (a, b) and group g.
+    struct Candidate {
+        Lab lab;
+        double texture;
+        int a, b, group;
+    };
+    std::vector<Candidate> candidates;
+    for (int a = 0; a < 16; a++)
+        for (int b = 0; b < 16; b++)
+            for (int g = 0; g < RAMP_GROUPS; g++) {
+                if (a == b && g > 0)
+                    continue;
+                double w = group_ink[g];
+                Lab m = linear_to_oklab(lin[a][0] * (1 - w) + lin[b][0] * w, lin[a][1] * (1 - w) + lin[b][1] * w,
+                                        lin[a][2] * (1 - w) + lin[b][2] * w);
+                candidates.push_back({m, TEXTURE_WEIGHT * w * (1 - w) * lab_dist2(lab[a], lab[b]), a, b, g});
+            }
+
+    for (int idx = 0; idx < COLOURS; idx++) {
+        int rgb[3] = {(idx >> 10) * 8 + 4, (idx >> 5 & 31) * 8 + 4, (idx & 31) * 8 + 4};
+        Lab want = linear_to_oklab(srgb_to_linear(rgb[0] - 0.5), srgb_to_linear(rgb[1] - 0.5),
+                                   srgb_to_linear(rgb[2] - 0.5));
+        double best = 1e30;
+        const Candidate* pick = nullptr;
+        for (const Candidate& c : candidates) {
+            double e = lab_dist2(c.lab, want) + c.texture;
+            if (e < best)
+                best = e, pick = &c;
+        }
+        int attr = pick->a * 16 + pick->b;
+        float mix = (float)((4 * pick->group + 2) / 74.0);
+        if (pick->a == pick->b)
+            mix = 0;
+        // A bin that holds a console colour shows exactly that colour: flat fills in a console colour
+        // are common and anything else would add texture to them.
+        int exact = console_colour_in_bin(idx);
+        if (exact >= 0) {
+            colmap[idx] = (uint8_t)(exact * 16 + exact);
+            put_mix(colmap, idx, 0);
+            continue;
+        }
+
+        // The pattern path draws one fixed glyph per pair and colour; it is taken where it looks better
+        // and where every colour of the bin (and a little beyond, for flat blocks that are not quite
+        // uniform) gets the same glyph, so what was judged is what is drawn.
+        for (int a = 0; a < 16; a++)
+            for (int b = 0; b < 16; b++) {
+                if (a == b)
+                    continue;
+                int ch = uniform_pattern_char(charmap, rgb, a, b);
+                int same = 1;
+                for (int corner = 0; corner < 8 && same; corner++) {
+                    int p[3];
+                    for (int k = 0; k < 3; k++) {
+                        int v = rgb[k] + (corner >> k & 1 ? 7 : -8);
+                        p[k] = v < 0 ? 0 : v > 255 ? 255 : v;
+                    }
+                    same = uniform_pattern_char(charmap, p, a, b) == ch;
+                }
+                if (!same)
+                    continue;
+                double w = total[ch];
+                Lab m = linear_to_oklab(lin[a][0] * (1 - w) + lin[b][0] * w, lin[a][1] * (1 - w) + lin[b][1] * w,
+                                        lin[a][2] * (1 - w) + lin[b][2] * w);
+                double e = lab_dist2(m, want) + TEXTURE_WEIGHT * w * (1 - w) * lab_dist2(lab[a], lab[b]);
+                if (e < best)
+                    best = e, attr = a * 16 + b, mix = -1;
+            }
+        colmap[idx] = (uint8_t)attr;
+        put_mix(colmap, idx, mix);
+    }
+}
