@@ -38,6 +38,7 @@ static void usage(FILE* out)
             "  --window     show the cells in a window with the VGA font (Alt+Enter: full screen)\n"
             "  --capture FILE  render the whole show into a video (with ffmpeg), as fast as it goes\n"
             "  --fps N      frames per second of --capture (default 60)\n"
+            "  --until MS   stop the show at this demo time (milliseconds)\n"
             "  --headless   draw into memory only: no output, no keyboard (the show runs to its end)\n");
 }
 
@@ -125,7 +126,7 @@ int demo_main(int argc, char** argv)
 {
     const char* viewer_file = nullptr;
     const char* capture_file = nullptr;
-    int stats = 0, headless = 0, window = 0, fps = 60;
+    int stats = 0, headless = 0, window = 0, fps = 60, until_ms = 0;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--help") == 0) {
             usage(stdout);
@@ -141,6 +142,8 @@ int demo_main(int argc, char** argv)
             window = 1;
         } else if (strcmp(argv[i], "--capture") == 0 && i + 1 < argc) {
             capture_file = argv[++i];
+        } else if (strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
+            until_ms = atoi(argv[++i]);
         } else if (strcmp(argv[i], "--fps") == 0 && i + 1 < argc) {
             fps = atoi(argv[++i]);
             if (fps < 1 || fps > 240) {
@@ -158,7 +161,8 @@ int demo_main(int argc, char** argv)
 
     // The terminal display also serves a pipe or file: the frames are written, nothing is switched.
     if (capture_file) {
-        capture_setup(capture_file, fps, SOUNDTRACK, show_length_ms());
+        int length = show_length_ms();
+        capture_setup(capture_file, fps, SOUNDTRACK, until_ms > 0 && (until_ms < length || !length) ? until_ms : length);
         display_use(&display_capture_driver);
     } else {
         display_use(headless ? &display_null_driver : window ? &display_window_driver : &display_terminal_driver);
@@ -188,6 +192,8 @@ int demo_main(int argc, char** argv)
 
     while (!end_flag) {
         int t = (int)(clock_ticks() - start_tick);
+        if (until_ms > 0 && t >= until_ms)
+            break;
         fx_set_time(t);
         compose_frame(t);
         if (display_key_waiting())

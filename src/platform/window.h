@@ -17,7 +17,7 @@ void cells_draw_rgb(const DisplayCell* cells, uint8_t* rgb);
 // Console window: 80 x 50 cells at 640 x 400, scaled by whole numbers; Alt+Enter toggles full screen;
 // closing the window reads as Escape.
 extern const DisplayDriver display_window_driver;
-struct SDL_Event;
+union SDL_Event;
 void window_handle_event(const SDL_Event* event);  // key mapping, window close (also used by tests)
 
 // Video capture: every frame written is drawn like the window and piped to ffmpeg, and the manual

@@ -12,8 +12,14 @@ fail() { echo "FAIL: $*"; exit 1; }
 convert -size 240x150 gradient:'#1060e0'-'#f0c020' \
     -fill white -draw 'rectangle 20,20 90,60' -fill black -draw 'circle 170,95 200,120' \
     -depth 8 "$work/pic.png" || fail "cannot make the test picture"
-convert "$work/pic.png" -type TrueColor -compress None "$work/pic.tga"
-"$render" --picture "$work/pic.png" --cells "$work/ref.bin" --png "$work/ref.png" >/dev/null || fail "renderer failed"
+# Pillow writes the TGA: ImageMagick 6 stores its rows upside down for the orientation it declares.
+/usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).convert('RGB').save(sys.argv[2])" \
+    "$work/pic.png" "$work/pic.tga" || fail "cannot write the TGA"
+# The viewer blits the picture onto a black Screen with the alpha rule, (s x 255) >> 8 at full alpha:
+# the renderer gets those pixel values, so both convert the same Screen.
+/usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).convert('RGB').point(lambda v: v * 255 >> 8).save(sys.argv[2])" \
+    "$work/pic.png" "$work/screen.png" || fail "cannot make the blitted picture"
+"$render" --picture "$work/screen.png" --cells "$work/ref.bin" --png "$work/ref.png" >/dev/null || fail "renderer failed"
 
 run_in_x() {  # run_in_x ACTION: start the show on the picture, look, then end it by ACTION
     local action=$1
