@@ -21,6 +21,11 @@ static uint32_t shift_scratch[SCREEN_PIXELS];  // fx_row_shift builds the new Sc
 static uint32_t warp_scratch[SCREEN_PIXELS];   // fx_warp likewise
 static int32_t blur_line[SCREEN_W > SCREEN_H ? SCREEN_W : SCREEN_H][3];  // one row or column of sums
 
+// Division by a window's sample count n (1..511) as a multiply: (s * blur_recip[n]) >> 32 equals s / n
+// for every sum s below 2^17 (at most 511 x 255), since the rounding up adds less than 2^-15 < 1/n.
+enum { BLUR_MAX_COUNT = 2 * 255 + 1 };
+static uint64_t blur_recip[BLUR_MAX_COUNT + 1];
+
 // ---- internal functions ----
 
 // Returns 0 for an empty rectangle.
@@ -64,7 +69,7 @@ static int odds_hit(int odds)
 // `radius` on each side that shrinks at the ends. Reads only the values from before the call.
 static void blur_run(uint32_t* p, int count, int stride, int radius)
 {
-    int32_t s0 = 0, s1 = 0, s2 = 0;
+    uint64_t s0 = 0, s1 = 0, s2 = 0;
     int hi = -1;  // last sample in the window
     int lo = 0;   // first sample in the window
     for (int k = 0; k < count; k++) {
@@ -80,8 +85,9 @@ static void blur_run(uint32_t* p, int count, int stride, int radius)
             s0 -= c & 255, s1 -= c >> 8 & 255, s2 -= c >> 16 & 255;
             lo++;
         }
-        int n = hi - lo + 1;
-        blur_line[k][0] = s0 / n, blur_line[k][1] = s1 / n, blur_line[k][2] = s2 / n;
+        uint64_t m = blur_recip[hi - lo + 1];
+        blur_line[k][0] = (int32_t)(s0 * m >> 32), blur_line[k][1] = (int32_t)(s1 * m >> 32);
+        blur_line[k][2] = (int32_t)(s2 * m >> 32);
     }
     for (int k = 0; k < count; k++) {
         uint32_t* c = &p[k * stride];
@@ -99,13 +105,22 @@ void fx_noise(uint32_t* pixels, int16_t x0, int16_t y0, int16_t x1, int16_t y1, 
     Rect r;
     if (!amount || !clamp_rect(&r, x0, y0, x1, y1))
         return;
+    // A byte plus a grain lies in -127..382: one look-up clamps it.
+    static uint8_t clamped[512];
+    if (!clamped[511])
+        for (int i = 0; i < 512; i++)
+            clamped[i] = (uint8_t)clamp_byte(i - 128);
+    const uint8_t* add = clamped + 128;
+    // r % amount as a multiply: exact for r below 2^15, since the rounding up adds less than 2^-17 < 1/amount.
+    uint64_t recip = ((uint64_t)1 << 32) / amount + 1;
+    int half = amount / 2;
     for (int y = r.y0; y < r.y1; y++)
         for (int x = r.x0; x < r.x1; x++) {
-            int d = demo_rand() % amount - amount / 2;  // the same grain for all three bytes
+            uint32_t draw = (uint32_t)demo_rand();
+            int d = (int)(draw - (uint32_t)((draw * recip) >> 32) * amount) - half;  // the same for all three bytes
             uint32_t c = pixels[y * SCREEN_W + x];
-            pixels[y * SCREEN_W + x] = (c & 0xFF000000u) | (uint32_t)clamp_byte((int)(c >> 16 & 255) + d) << 16 |
-                                       (uint32_t)clamp_byte((int)(c >> 8 & 255) + d) << 8 |
-                                       (uint32_t)clamp_byte((int)(c & 255) + d);
+            pixels[y * SCREEN_W + x] = (c & 0xFF000000u) | (uint32_t)add[(int)(c >> 16 & 255) + d] << 16 |
+                                       (uint32_t)add[(int)(c >> 8 & 255) + d] << 8 | add[(int)(c & 255) + d];
         }
 }
 
@@ -133,7 +148,10 @@ void fx_blur(uint32_t* pixels, int16_t x0, int16_t y0, int16_t x1, int16_t y1, u
     Rect r;
     if (!radius || !clamp_rect(&r, x0, y0, x1, y1))
         return;
-    // The sums are 32-bit: exact for any radius a byte can hold.
+    // The sums are wide enough for any radius a byte can hold.
+    if (!blur_recip[1])
+        for (int n = 1; n <= BLUR_MAX_COUNT; n++)
+            blur_recip[n] = ((uint64_t)1 << 32) / (uint64_t)n + 1;
     for (int y = r.y0; y < r.y1; y++)
         blur_run(&pixels[y * SCREEN_W + r.x0], r.x1 - r.x0, 1, radius);
     for (int x = r.x0; x < r.x1; x++)

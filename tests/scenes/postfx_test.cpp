@@ -72,6 +72,19 @@ TEST_F(PostFx, NoiseOffsetsAllThreeBytesAlikeAndKeepsTheFourth)
     EXPECT_EQ(lowest, -127);
     EXPECT_EQ(highest, 127);
 
+    // Every amount: the grain of each pixel is its own draw modulo the amount, less half the amount.
+    for (int a = 1; a < 256; a++) {
+        screen_fill(0x00808080u);
+        demo_srand((uint32_t)a * 7919u);
+        std::vector<int> want;
+        for (int k = 0; k < 1600; k++)
+            want.push_back(128 + demo_rand() % a - a / 2);
+        demo_srand((uint32_t)a * 7919u);
+        fx_noise(screen, 100, 50, 140, 90, (uint8_t)a);
+        for (int k = 0; k < 1600; k++)
+            ASSERT_EQ(at(100 + k % 40, 50 + k / 40), (uint32_t)want[k] * 0x010101u) << a << " " << k;
+    }
+
     screen_fill(0x00FA0005u);  // clamps at both ends
     demo_srand(3);
     int d = demo_rand() % 200 - 100;
@@ -121,29 +134,32 @@ TEST_F(PostFx, BlurRadiusOneOnABrightPixel)
 
 TEST_F(PostFx, BlurMatchesWindowSumsAndNeverDarkensEdges)
 {
-    pattern();
-    auto src = copy();
-    const int x0 = 3, y0 = 2, x1 = 61, y1 = 40, r = 4;
-    fx_blur(screen, x0, y0, x1, y1, r);
-    // Reference: each window summed afresh, horizontal then vertical.
-    std::vector<uint32_t> ref = src;
-    for (int pass = 0; pass < 2; pass++) {
-        std::vector<uint32_t> in = ref;
-        for (int y = y0; y < y1; y++)
-            for (int x = x0; x < x1; x++) {
-                int s[3] = {0, 0, 0}, n = 0;
-                for (int k = -r; k <= r; k++) {
-                    int sx = pass ? x : x + k, sy = pass ? y + k : y;
-                    if (sx < x0 || sx >= x1 || sy < y0 || sy >= y1)
-                        continue;
-                    uint32_t c = in[sy * SCREEN_W + sx];
-                    s[0] += c & 255, s[1] += c >> 8 & 255, s[2] += c >> 16 & 255, n++;
+    const int x0 = 3, y0 = 2, x1 = 91, y1 = 140;
+    for (int r : {1, 4, 40, 200}) {
+        pattern();
+        auto src = copy();
+        fx_blur(screen, x0, y0, x1, y1, (uint8_t)r);
+        // Reference: each window summed afresh, horizontal then vertical.
+        std::vector<uint32_t> ref = src;
+        for (int pass = 0; pass < 2; pass++) {
+            std::vector<uint32_t> in = ref;
+            for (int y = y0; y < y1; y++)
+                for (int x = x0; x < x1; x++) {
+                    int s[3] = {0, 0, 0}, n = 0;
+                    for (int k = -r; k <= r; k++) {
+                        int sx = pass ? x : x + k, sy = pass ? y + k : y;
+                        if (sx < x0 || sx >= x1 || sy < y0 || sy >= y1)
+                            continue;
+                        uint32_t c = in[sy * SCREEN_W + sx];
+                        s[0] += c & 255, s[1] += c >> 8 & 255, s[2] += c >> 16 & 255, n++;
+                    }
+                    uint32_t& c = ref[y * SCREEN_W + x];
+                    c = (c & 0xFF000000u) | (uint32_t)(s[2] / n) << 16 | (uint32_t)(s[1] / n) << 8 |
+                        (uint32_t)(s[0] / n);
                 }
-                uint32_t& c = ref[y * SCREEN_W + x];
-                c = (c & 0xFF000000u) | (uint32_t)(s[2] / n) << 16 | (uint32_t)(s[1] / n) << 8 | (uint32_t)(s[0] / n);
-            }
+        }
+        ASSERT_EQ(copy(), ref) << "radius " << r;
     }
-    EXPECT_EQ(copy(), ref);
 
     // Flat colour stays flat even with a window far wider than the Screen (no overflow either).
     screen_fill(0x00FFFFFFu);

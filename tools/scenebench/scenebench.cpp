@@ -1,11 +1,15 @@
-// scenebench.cpp -- times the rain, flash, blob scenes (and the blob oracle) and the end sequence per frame
+// scenebench.cpp -- processor time per frame: the rain, flash and blob scenes (the blob scene against its
+// straightforward reference), the end sequence, and with --show every scene of the show along its tracks
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <vector>
+#include <map>
 
+#include "console/console.h"
 #include "demo/demo.h"
+#include "platform/clock.h"
+#include "platform/display.h"
 #include "scenes/scenes.h"
 
 // Processor time of this process: on a machine shared with other work it varies far less than wall time.
@@ -27,11 +31,8 @@ template <class F> static double per_frame(int frames, F draw)
     return (now_ms() - t0) / frames;
 }
 
-int main(int argc, char** argv)
+static int scenes(int frames)
 {
-    int frames = argc > 1 ? atoi(argv[1]) : 100;
-    if (frames < 1)
-        frames = 1;
     screen_create();
     load_assets();  // from the working directory's data/ when it is there
     static uint32_t probe[256 * 128];
@@ -59,4 +60,74 @@ int main(int argc, char** argv)
     printf("  end v=1.0        %8.3f\n", end_hi);
     printf("  warp             %8.3f\n", warp);
     return 0;
+}
+
+// The whole show at a fixed step, as the main loop would draw it, on the null display and without music.
+// Composition is the frame less its cell conversion; the blob scene is also drawn the slow way once per
+// blob frame, on a copy of the Screen, for the ratio within the same run.
+static int show(int step)
+{
+    clock_use_manual(1);
+    clock_set(0);
+    screen_create();
+    display_use(&display_null_driver);
+    display_open("KERV16 - alt+enter=fullscreen");
+    if (!sync_setup() || !load_cell_tables())
+        return 1;
+    emitters_init();
+    load_assets();
+    setup_letter_materials();
+    start_tick = 0;
+    end_flag = 0;
+    struct Sum {
+        long frames;
+        double ms;
+    };
+    std::map<int, Sum> per_scene;
+    static DisplayCell cells[DISPLAY_CELLS];
+    static uint32_t saved[SCREEN_PIXELS];
+    double blob_ms = 0, oracle_ms = 0;
+    long blob_frames = 0;
+    for (int t = 0; t <= 600000 && !end_flag; t += step) {
+        clock_set((uint32_t)t);
+        fx_set_time(t);
+        double t0 = now_ms();
+        compose_frame(t);
+        double frame = now_ms() - t0;
+        t0 = now_ms();
+        convert_screen(screen_pixels(), cells);
+        frame -= now_ms() - t0;
+        Sum& s = per_scene[compose_info.scene];
+        s.frames++, s.ms += frame;
+        if (compose_info.scene == 4) {
+            memcpy(saved, screen, sizeof saved);
+            t0 = now_ms();
+            scene_blobs(t, compose_info.part);
+            blob_ms += now_ms() - t0;
+            t0 = now_ms();
+            scene_blobs_oracle(t, compose_info.part);
+            oracle_ms += now_ms() - t0;
+            memcpy(screen, saved, sizeof saved);
+            blob_frames++;
+        }
+    }
+    printf("the show at a %d ms step: processor ms per frame of composition (without cell conversion)\n", step);
+    for (auto& [scene, s] : per_scene)
+        printf("  scene %2d  %6ld frames  %8.3f\n", scene, s.frames, s.ms / (double)s.frames);
+    if (blob_frames)
+        printf("blob scene alone %.3f, straightforward %.3f: %.1f x (%ld frames)\n", blob_ms / blob_frames,
+               oracle_ms / blob_frames, oracle_ms / blob_ms, blob_frames);
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && !strcmp(argv[1], "--show"))
+        return show(argc > 2 && atoi(argv[2]) > 0 ? atoi(argv[2]) : 20);
+    if (argc > 1 && (argv[1][0] < '0' || argv[1][0] > '9')) {
+        fprintf(stderr, "usage: kerv16-scenebench [FRAMES] | --show [STEP_MS]   (run from the folder holding data/)\n");
+        return 2;
+    }
+    int frames = argc > 1 ? atoi(argv[1]) : 100;
+    return scenes(frames < 1 ? 1 : frames);
 }
