@@ -36,9 +36,9 @@ static Canvas letter_texture(const LetterLook* look)
                 p = mix(mix(look->left_top, look->right_top, u), mix(look->left_bottom, look->right_bottom, u), v);
                 // Frost: soft blotches, and thin cracks along the ridges of a second noise.
                 float frost = fbm_tiled(x / 16.0f, y / 16.0f, 16, 6, 4, look->seed);
-                p = mix(p, rgb(255, 255, 255), smooth(0.55f, 0.8f, frost) * 0.2f);
+                p = mix(p, rgb(255, 255, 255), smooth(0.6f, 0.8f, frost) * 0.12f);
                 float ridge = std::fabs(fbm_tiled(x / 24.0f, y / 12.0f, 11, 8, 3, look->seed + 7) - 0.5f);
-                p = mix(p, look->crack, smooth(0.02f, 0.0f, ridge) * 0.5f);
+                p = mix(p, look->crack, smooth(0.015f, 0.0f, ridge) * 0.4f);
                 // A bright rim along the top rows catches the eye like a bevel.
                 p = mix(p, rgb(255, 255, 255), smooth(6.0f, 0.0f, (float)y) * 0.5f);
             } else {
