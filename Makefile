@@ -34,5 +34,9 @@ test-asan: build
 	cmake --build $(ASAN) -j$(JOBS) --target kerv16_tests
 	cd $(ASAN) && ctest --output-on-failure -j$(JOBS) -L unit
 
+# Scores the cell conversion against a naive one, chafa and img2txt on a set of test pictures.
+quality: build
+	sh tools/quality/run.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) $(ASAN)

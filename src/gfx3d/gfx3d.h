@@ -128,8 +128,10 @@ void mat_transform_direction(fixed x, fixed y, fixed z, const Mat4* m, fixed out
 
 // ---- meshes and textures (load at start-up, prepare, free at shut-down) ----
 
+// A file that cannot be opened, is cut short or malformed, has absurd counts, faces pointing outside the
+// mesh or more than EDGE_SCRATCH edges loads as an empty Mesh (counts 0, texture -1), named in one message.
 void mesh_load_static(const char* name, Mesh* mesh);
-void mesh_load_animated(const char* name, Mesh* mesh);
+void mesh_load_animated(const char* name, Mesh* mesh);  // frame_count frames of vertices, shared faces
 void mesh_build_edges(Mesh* mesh);
 int edge_find_or_add(int a, int b);
 void mesh_compute_normals(Mesh* mesh);
@@ -139,7 +141,7 @@ void mesh_set_transform(Mesh* mesh, float x, float y, float z, float yaw, float 
 void mesh_set_texture(Mesh* mesh, int slot);
 void mesh_free(Mesh* mesh);
 
-int texture_load(const char* name);  // slot, or -1 when all 64 hold pixels
+int texture_load(const char* name);  // slot, or -1 when all 64 hold pixels or the picture did not load
 void texture_free_all(void);
 int texture_find_free(void);
 
@@ -155,6 +157,6 @@ void mesh_env_uv(Mesh* mesh);
 
 void zbuffer_clear(void);
 void raster_set_additive(int additive);
-void mesh_draw(Mesh* mesh);
+void mesh_draw(Mesh* mesh);  // skipped when not transformed or its texture slot holds no pixels
 // mode 1 saturating add, 2 average; enable: 16-byte records, vertex drawn when word 3 is not 0 (may be null)
 void mesh_draw_discs(Mesh* mesh, int mode, const int32_t* enable);

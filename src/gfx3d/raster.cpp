@@ -9,14 +9,15 @@ int current_texture;                  // slot of the mesh being drawn
 static const float additive_gain = 1.0f;  // span_additive scales each texel byte by this
 static uint8_t gain_table[256];       // trunc(additive_gain x byte), clamped; built at the first draw
 static int gain_table_ready;
-static uint32_t* pixels;              // the Screen, fetched at the first draw
+static uint32_t* pixels;              // the Screen, fetched at each draw
 
 // ---- internal functions ----
 
-// The Screen's pixels, fetched once it exists; null before screen_create.
+// The Screen's pixels, asked for at every draw (one call per mesh) so a Screen made again later, as the
+// tests and tools do, is never missed; null before screen_create.
 static uint32_t* target(void)
 {
-    if (!pixels) pixels = screen_pixels();
+    pixels = screen_pixels();
     if (!gain_table_ready) {
         for (int i = 0; i < 256; i++) {
             int g = (int)(additive_gain * (float)i);

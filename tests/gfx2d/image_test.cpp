@@ -187,6 +187,11 @@ TEST_F(ImageTest, RawFilesLoadExactlyOrNotAtAll)
     image_load(one.c_str(), &image);
     EXPECT_EQ(image.width_shift, 0);
     image_free(&image);
+    std::string wide = scratch_path("row_240x1.raw");
+    write_bytes(wide, Bytes(240 * 4, 1));
+    image_load(wide.c_str(), &image);
+    EXPECT_EQ(image.width_shift, 7);
+    image_free(&image);
 
     // Shorter than the name promises: refused with a message naming the file.
     std::string short_path = scratch_path("cut_240x150.raw");

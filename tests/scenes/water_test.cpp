@@ -1,6 +1,7 @@
 // water_test.cpp -- water scene: camera keys, drops and the pool, heights on the plane, floating letters
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -182,6 +183,22 @@ TEST_F(WaterTest, SeedZeroDropsNothingAndANegativeSeedKeepsThePlaneFlat)
             ASSERT_EQ(v.y, 0);
     }
     EXPECT_EQ(rand_state, state);
+}
+
+TEST_F(WaterTest, ASeedHeldForLongRunsAwayWithoutOverflowing)
+{
+    for (int now = 0; now <= 10000; now += 40)
+        scene_water(now, 1, 4242, 0.0f);
+    int32_t lo = 0, hi = 0;
+    for (int i = 0; i < 128 * 128; i++) {
+        lo = std::min(lo, pool_field.newer[i]);
+        hi = std::max(hi, pool_field.newer[i]);
+    }
+    EXPECT_LT(lo, -(1 << 26));  // it did run away
+    EXPECT_GE(lo, -3 * (1 << 27));
+    EXPECT_LE(hi, 3 * (1 << 27));
+    for (const Mesh& m : logo_letters)
+        EXPECT_TRUE(std::isfinite(m.pos_y) && std::isfinite(m.pitch) && std::isfinite(m.roll));
 }
 
 TEST_F(WaterTest, LettersOnFlatWaterSitLevelAndDriftWithTime)

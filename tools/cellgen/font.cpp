@@ -242,6 +242,10 @@ int glyphs_write_source(const GlyphSet* set, const char* path)
             fprintf(f, "0x%02X%s", set->rows8[c][r], r < 7 ? ", " : "");
         fprintf(f, "},  // 0x%02X%s\n", c, set->derived[c] ? ", made from the 8 x 16 glyph" : "");
     }
-    fprintf(f, "};\n");
+    fprintf(f, "};\n\n");
+    fprintf(f, "const uint16_t console_unicode[256] = {");
+    for (int c = 0; c < 256; c++)
+        fprintf(f, "%s0x%04X,", c % 8 ? " " : "\n    ", c == 0 ? 0x20 : c == 0xFF ? 0xA0 : CP437[c][0]);
+    fprintf(f, "\n};\n");
     return fclose(f) == 0;
 }

@@ -2,6 +2,7 @@
 #include "cellgen.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -67,8 +68,15 @@ int main(int argc, char** argv)
     int i = 1;
     if (i + 1 < argc && !strcmp(argv[i], "--fonts"))
         fonts = argv[i + 1], i += 2;
-    if (argc - i != 2)
+    if (argc - i == 6 && !strcmp(argv[i], "tables")) {
+        // Tuning: kerv16-cellgen tables DIR TEXTURE_L TEXTURE_FINE TEXTURE_AB MEAN_AB
+        texture_weight_l = atof(argv[i + 2]);
+        texture_weight_fine = atof(argv[i + 3]);
+        texture_weight_ab = atof(argv[i + 4]);
+        mean_weight_ab = atof(argv[i + 5]);
+    } else if (argc - i != 2) {
         return usage();
+    }
     const char* what = argv[i];
     const char* out = argv[i + 1];
     static GlyphSet set;

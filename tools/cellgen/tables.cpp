@@ -7,8 +7,15 @@
 //   (counted again, since from a distance the mean is what shows).
 // colour_table and mix_table: for every 15-bit colour, the background, foreground and shade ramp group
 //   (or the pattern path) whose appearance is nearest in OKLab, with colours mixed in linear light in the
-//   proportion of the glyphs' ink. It minimises squared OKLab distance of the mean appearance plus a
-//   penalty for visible texture: ink share x (1 - ink share) x squared OKLab distance between the two colours.
+//   proportion of the glyphs' ink. It minimises
+//     the squared OKLab error of the mean appearance, colour error weighted MEAN_AB over lightness error
+//     (a colour cast on a grey shows more than a slightly wrong lightness), plus
+//     the texture the two colours make: squared lightness difference x ink variance between sub-blocks
+//     (texture at the scale of Screen pixels, which shows from any distance; weight TEXTURE_L), plus the
+//     same for the ink variance inside sub-blocks (weight TEXTURE_FINE), plus squared colour difference
+//     x ink variance (TEXTURE_AB: the eye resolves colour detail far less than lightness detail).
+//   So a glyph that spreads its ink evenly (0xB0, 0xB1) can mix far-apart colours where a ring (0x4F)
+//   cannot, and equal-lightness colours mix almost freely. The weights were tuned with kerv16-quality.
 #include "cellgen.h"
 
 #include <cmath>
@@ -40,8 +47,12 @@ enum {
     RAMP_GROUPS = 9,  // groups 0-8 of four ramp entries; group 9 (code 0) draws blank like group 0
 };
 
-static const double MEAN_WEIGHT = 1.0;      // extra weight of the mean coverage in char_table
-static const double TEXTURE_WEIGHT = 0.08;  // weight of the texture penalty in the colour tables
+static const double MEAN_WEIGHT = 1.0;  // extra weight of the mean coverage in char_table
+// The colour tables' weights (see the top of the file); the command line may override them for tuning.
+double texture_weight_l = 16;      // TEXTURE_L
+double texture_weight_fine = 0.05; // TEXTURE_FINE
+double texture_weight_ab = 0.05;   // TEXTURE_AB
+double mean_weight_ab = 3;         // MEAN_AB
 
 // ---- internal functions ----
 
@@ -61,9 +72,29 @@ static Lab linear_to_oklab(double r, double g, double b)
                0.0259040371 * l + 0.7827717662 * m - 0.8086757660 * s};
 }
 
-static double lab_dist2(const Lab& p, const Lab& q)
+static double mean_error(const Lab& p, const Lab& q)
 {
-    return (p.l - q.l) * (p.l - q.l) + (p.a - q.a) * (p.a - q.a) + (p.b - q.b) * (p.b - q.b);
+    double dl = p.l - q.l, da = p.a - q.a, db = p.b - q.b;
+    return dl * dl + mean_weight_ab * (da * da + db * db);
+}
+
+// How visible the texture of colour q over colour p is, for ink of pixel variance w x (1 - w) of which
+// `coarse` is variance between sub-blocks (what still shows where one sub-block is one Screen pixel).
+static double texture(const Lab& p, const Lab& q, double w, double coarse)
+{
+    double dl = p.l - q.l, da = p.a - q.a, db = p.b - q.b;
+    double fine = w * (1 - w) - coarse;
+    return (texture_weight_l * coarse + texture_weight_fine * fine) * dl * dl + texture_weight_ab * w * (1 - w) * (da * da + db * db);
+}
+
+// Variance of the sub-block ink over a set of glyphs drawn equally often.
+static double coarse_variance(const double sub[256][9], const uint8_t* glyphs, int count)
+{
+    double mean = 0, square = 0;
+    for (int i = 0; i < count; i++)
+        for (int k = 0; k < 9; k++)
+            mean += sub[glyphs[i]][k] / (9 * count), square += sub[glyphs[i]][k] * sub[glyphs[i]][k] / (9 * count);
+    return square - mean * mean;
 }
 
 // Glyphs the pattern path may use: those every common terminal font draws one cell wide and that are
@@ -187,11 +218,15 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
         lab[i] = linear_to_oklab(lin[i][0], lin[i][1], lin[i][2]);
     }
     // Ink share of each ramp group: the mean over the four entries one mix scatters over.
-    double group_ink[RAMP_GROUPS];
+    double group_ink[RAMP_GROUPS], group_coarse[RAMP_GROUPS];
     for (int g = 0; g < RAMP_GROUPS; g++) {
+        uint8_t glyphs[4];
         group_ink[g] = 0;
-        for (int e = 4 * g; e < 4 * g + 4; e++)
-            group_ink[g] += total[SHADE_RAMP[e > 36 ? 36 : e]] / 4;
+        for (int e = 4 * g; e < 4 * g + 4; e++) {
+            glyphs[e - 4 * g] = SHADE_RAMP[e > 36 ? 36 : e];
+            group_ink[g] += total[glyphs[e - 4 * g]] / 4;
+        }
+        group_coarse[g] = coarse_variance(sub, glyphs, 4);
     }
     // Every appearance the flat path can give: pair (a, b) and group g.
     struct Candidate {
@@ -208,7 +243,7 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
                 double w = group_ink[g];
                 Lab m = linear_to_oklab(lin[a][0] * (1 - w) + lin[b][0] * w, lin[a][1] * (1 - w) + lin[b][1] * w,
                                         lin[a][2] * (1 - w) + lin[b][2] * w);
-                candidates.push_back({m, TEXTURE_WEIGHT * w * (1 - w) * lab_dist2(lab[a], lab[b]), a, b, g});
+                candidates.push_back({m, texture(lab[a], lab[b], w, group_coarse[g]), a, b, g});
             }
 
     for (int idx = 0; idx < COLOURS; idx++) {
@@ -218,7 +253,7 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
         double best = 1e30;
         const Candidate* pick = nullptr;
         for (const Candidate& c : candidates) {
-            double e = lab_dist2(c.lab, want) + c.texture;
+            double e = mean_error(c.lab, want) + c.texture;
             if (e < best)
                 best = e, pick = &c;
         }
@@ -257,7 +292,8 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
                 double w = total[ch];
                 Lab m = linear_to_oklab(lin[a][0] * (1 - w) + lin[b][0] * w, lin[a][1] * (1 - w) + lin[b][1] * w,
                                         lin[a][2] * (1 - w) + lin[b][2] * w);
-                double e = lab_dist2(m, want) + TEXTURE_WEIGHT * w * (1 - w) * lab_dist2(lab[a], lab[b]);
+                uint8_t glyph = (uint8_t)ch;
+                double e = mean_error(m, want) + texture(lab[a], lab[b], w, coarse_variance(sub, &glyph, 1));
                 if (e < best)
                     best = e, attr = a * 16 + b, mix = -1;
             }

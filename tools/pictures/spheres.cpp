@@ -74,6 +74,9 @@ static Rgba night_water(Dir n)
     Rgba c = mix(rgb(0, 24, 80), rgb(0, 8, 36), clamp01(r.y));
     float bands = 0.5f + 0.5f * std::sin(n.y * 110.0f + 0.8f * std::sin(n.x * 17.0f));
     c = add(c, rgb(40, 100, 180), bands * bands * (0.35f + 0.65f * smooth(0.3f, 0.9f, n.y)));
+    // Near the top of the map (water seen at a low angle) tilts move the normal sideways: cross bands.
+    float cross = 0.5f + 0.5f * std::sin(n.x * 50.0f + 2.0f * std::sin(n.y * 13.0f));
+    c = add(c, rgb(30, 70, 130), cross * cross * smooth(0.7f, 0.97f, n.y) * 0.8f);
     c = add(c, rgb(20, 30, 60), smooth(0.6f, 1.0f, std::sqrt(n.x * n.x + n.y * n.y)) * 0.5f);
     c = add(c, rgb(200, 220, 255), highlight(r, normalised({0.1f, 0.92f, 0.38f}), 120) * 1.2f);
     c = add(c, rgb(60, 80, 140), highlight(r, normalised({0.1f, 0.92f, 0.38f}), 12) * 0.4f);
@@ -92,6 +95,8 @@ static Rgba ice(Dir n)
         c = mix(c, rgb(0, 5, 20), clamp01(-r.y) * 0.6f);
     float bands = 0.5f + 0.5f * std::sin(n.y * 70.0f + 0.6f * std::sin(n.x * 11.0f));
     c = add(c, rgb(25, 55, 75), bands * bands * (0.2f + 0.6f * rim));
+    float cross = 0.5f + 0.5f * std::sin(n.x * 50.0f + 2.0f * std::sin(n.y * 13.0f));
+    c = add(c, rgb(20, 50, 70), cross * cross * smooth(0.7f, 0.97f, n.y) * 0.7f);
     c = add(c, rgb(255, 255, 255), highlight(r, normalised({-0.45f, 0.55f, 0.7f}), 60));
     c = add(c, rgb(120, 200, 255), highlight(r, normalised({0.7f, -0.2f, 0.68f}), 30) * 0.3f);
     return c;

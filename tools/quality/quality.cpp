@@ -1,0 +1,463 @@
+// quality.cpp -- kerv16-quality: scores the cell conversion against a naive one, chafa and img2txt
+//
+// Every method turns a 240 x 150 picture into 80 x 50 cells; the cells are drawn with the 8 x 8 code
+// page 437 glyphs in the palette that method assumes and compared with the picture:
+//   SSIM   on luma, after scaling the drawing back down to 240 x 150 (area average in linear light);
+//   PSNR   on RGB, and
+//   dE00   mean CIEDE2000, both after blurring picture and scaled drawing in linear light
+//          (a Gaussian of BLUR_SIGMA pixels standing for the distance the show is watched from).
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+#include "console/console_local.h"
+#include "console/glyphs.h"
+#include "gfx2d/gfx2d.h"
+
+// The static stb functions this file does not call are only reported at the end of the file.
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#include "stb_image.h"
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include "stb_image_write.h"
+#pragma GCC diagnostic pop
+
+// ---- types ----
+
+struct Cells {
+    uint8_t ch[DISPLAY_CELLS];      // code page 437
+    uint8_t fg[DISPLAY_CELLS], bg[DISPLAY_CELLS];  // palette indices 0-15
+    uint8_t palette[16][3];
+};
+
+struct Picture {
+    std::vector<double> lin;  // 240 x 150 x 3, linear light
+};
+
+struct Score {
+    double ssim, psnr, de;
+};
+
+enum { METHODS = 6 };
+static const char* METHOD_NAMES[METHODS] = {"kerv16", "naive", "chafa", "chafa-din99d", "img2txt", "img2txt-plain"};
+// The command lines of the other converters (the picture's name follows); chafa gets code page 437 symbols.
+static const char* TOOL_COMMANDS[METHODS] = {
+    nullptr, nullptr,
+    "chafa -f symbols -c 16 --size 80x50 --stretch --font-ratio 1/1 --polite off",                // its defaults
+    "chafa -f symbols -c 16 --size 80x50 --stretch --font-ratio 1/1 --polite off -p off --color-space din99d",
+    "img2txt -W 80 -H 50 -f ansi",                                                                 // Floyd-Steinberg
+    "img2txt -W 80 -H 50 -f ansi -d none",
+};
+
+// ---- state ----
+
+static const double BLUR_SIGMA = 1.5;  // pixels of the 240 x 150 picture (half a cell)
+
+// libcaca's colours in its own order (black, blue, green, cyan, red, magenta, brown, light grey, ...),
+// as its HTML export writes them.
+static const uint8_t CACA_PALETTE[16][3] = {
+    {0x00, 0x00, 0x00}, {0x00, 0x00, 0xAA}, {0x00, 0xAA, 0x00}, {0x00, 0xAA, 0xAA}, {0xAA, 0x00, 0x00}, {0xAA, 0x00, 0xAA},
+    {0xAA, 0x55, 0x00}, {0xAA, 0xAA, 0xAA}, {0x55, 0x55, 0x55}, {0x55, 0x55, 0xFF}, {0x55, 0xFF, 0x55}, {0x55, 0xFF, 0xFF},
+    {0xFF, 0x55, 0x55}, {0xFF, 0x55, 0xFF}, {0xFF, 0xFF, 0x55}, {0xFF, 0xFF, 0xFF},
+};
+// ANSI colour number (red = 1, green = 2, blue = 4) to console and libcaca colour number (blue = 1, red = 4).
+static const int ANSI_TO_INDEX[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+
+// ---- internal functions ----
+
+static double to_linear(double c)
+{
+    c /= 255;
+    return c <= 0.04045 ? c / 12.92 : pow((c + 0.055) / 1.055, 2.4);
+}
+
+static double to_srgb(double l)
+{
+    l = l < 0 ? 0 : l > 1 ? 1 : l;
+    double c = l <= 0.0031308 ? l * 12.92 : 1.055 * pow(l, 1 / 2.4) - 0.055;
+    return c * 255;
+}
+
+// Draws the cells with the 8 x 8 glyphs (640 x 400, sRGB bytes).
+static std::vector<uint8_t> draw_cells(const Cells& cells)
+{
+    std::vector<uint8_t> rgb(640 * 400 * 3);
+    for (int cell = 0; cell < DISPLAY_CELLS; cell++)
+        for (int y = 0; y < 8; y++)
+            for (int x = 0; x < 8; x++) {
+                int ink = console_font8x8[cells.ch[cell]][y] >> (7 - x) & 1;
+                const uint8_t* c = cells.palette[ink ? cells.fg[cell] : cells.bg[cell]];
+                uint8_t* out = &rgb[((size_t)(cell / 80 * 8 + y) * 640 + cell % 80 * 8 + x) * 3];
+                out[0] = c[0], out[1] = c[1], out[2] = c[2];
+            }
+    return rgb;
+}
+
+// Area average of the 640 x 400 drawing over the 240 x 150 grid (each pixel covers 8/3 x 8/3), in linear light.
+static Picture scale_down(const std::vector<uint8_t>& rgb)
+{
+    Picture p;
+    p.lin.assign(SCREEN_PIXELS * 3, 0);
+    for (int y = 0; y < 400; y++)
+        for (int x = 0; x < 640; x++)
+            for (int k = 0; k < 3; k++) {
+                double v = to_linear(rgb[((size_t)y * 640 + x) * 3 + k]);
+                // The drawing pixel [x, x + 1) spans output columns at 3x/8 .. 3(x + 1)/8.
+                for (int oy = 3 * y / 8; oy <= (3 * y + 2) / 8; oy++)
+                    for (int ox = 3 * x / 8; ox <= (3 * x + 2) / 8; ox++) {
+                        double wx = std::min(3.0 * (x + 1) / 8, ox + 1.0) - std::max(3.0 * x / 8, (double)ox);
+                        double wy = std::min(3.0 * (y + 1) / 8, oy + 1.0) - std::max(3.0 * y / 8, (double)oy);
+                        if (wx > 0 && wy > 0 && ox < 240 && oy < 150)
+                            p.lin[((size_t)oy * 240 + ox) * 3 + k] += v * wx * wy;
+                    }
+            }
+    return p;
+}
+
+static std::vector<double> gaussian_blur(const std::vector<double>& img, int w, int h, int channels, double sigma)
+{
+    int r = (int)ceil(3 * sigma);
+    std::vector<double> kernel(2 * r + 1);
+    double sum = 0;
+    for (int i = -r; i <= r; i++)
+        sum += kernel[i + r] = exp(-i * i / (2 * sigma * sigma));
+    for (double& k : kernel)
+        k /= sum;
+    std::vector<double> tmp(img.size()), out(img.size());
+    for (int pass = 0; pass < 2; pass++) {
+        const std::vector<double>& src = pass ? tmp : img;
+        std::vector<double>& dst = pass ? out : tmp;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                for (int c = 0; c < channels; c++) {
+                    double acc = 0;
+                    for (int i = -r; i <= r; i++) {
+                        int sx = pass ? x : std::clamp(x + i, 0, w - 1), sy = pass ? std::clamp(y + i, 0, h - 1) : y;
+                        acc += kernel[i + r] * src[((size_t)sy * w + sx) * channels + c];
+                    }
+                    dst[((size_t)y * w + x) * channels + c] = acc;
+                }
+    }
+    return out;
+}
+
+static double ssim_luma(const Picture& a, const Picture& b)
+{
+    std::vector<double> ya(SCREEN_PIXELS), yb(SCREEN_PIXELS);
+    for (int i = 0; i < SCREEN_PIXELS; i++) {
+        const double* p = &a.lin[3 * i];
+        const double* q = &b.lin[3 * i];
+        ya[i] = 0.299 * to_srgb(p[0]) + 0.587 * to_srgb(p[1]) + 0.114 * to_srgb(p[2]);
+        yb[i] = 0.299 * to_srgb(q[0]) + 0.587 * to_srgb(q[1]) + 0.114 * to_srgb(q[2]);
+    }
+    std::vector<double> aa(SCREEN_PIXELS), bb(SCREEN_PIXELS), ab(SCREEN_PIXELS);
+    for (int i = 0; i < SCREEN_PIXELS; i++)
+        aa[i] = ya[i] * ya[i], bb[i] = yb[i] * yb[i], ab[i] = ya[i] * yb[i];
+    auto ma = gaussian_blur(ya, 240, 150, 1, 1.5), mb = gaussian_blur(yb, 240, 150, 1, 1.5);
+    auto saa = gaussian_blur(aa, 240, 150, 1, 1.5), sbb = gaussian_blur(bb, 240, 150, 1, 1.5);
+    auto sab = gaussian_blur(ab, 240, 150, 1, 1.5);
+    const double c1 = (0.01 * 255) * (0.01 * 255), c2 = (0.03 * 255) * (0.03 * 255);
+    double total = 0;
+    for (int i = 0; i < SCREEN_PIXELS; i++) {
+        double va = saa[i] - ma[i] * ma[i], vb = sbb[i] - mb[i] * mb[i], cov = sab[i] - ma[i] * mb[i];
+        total += ((2 * ma[i] * mb[i] + c1) * (2 * cov + c2)) / ((ma[i] * ma[i] + mb[i] * mb[i] + c1) * (va + vb + c2));
+    }
+    return total / (double)SCREEN_PIXELS;
+}
+
+static void linear_to_lab(const double* lin, double lab[3])
+{
+    double x = 0.4124564 * lin[0] + 0.3575761 * lin[1] + 0.1804375 * lin[2];
+    double y = 0.2126729 * lin[0] + 0.7151522 * lin[1] + 0.0721750 * lin[2];
+    double z = 0.0193339 * lin[0] + 0.1191920 * lin[1] + 0.9503041 * lin[2];
+    auto f = [](double t) { return t > 216.0 / 24389 ? cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+    double fx = f(x / 0.95047), fy = f(y), fz = f(z / 1.08883);
+    lab[0] = 116 * fy - 16, lab[1] = 500 * (fx - fy), lab[2] = 200 * (fy - fz);
+}
+
+static double ciede2000(const double p[3], const double q[3])
+{
+    const double deg = M_PI / 180;
+    double c1 = hypot(p[1], p[2]), c2 = hypot(q[1], q[2]), cm = (c1 + c2) / 2;
+    double g = 0.5 * (1 - sqrt(pow(cm, 7) / (pow(cm, 7) + pow(25.0, 7))));
+    double a1 = p[1] * (1 + g), a2 = q[1] * (1 + g);
+    double cc1 = hypot(a1, p[2]), cc2 = hypot(a2, q[2]);
+    double h1 = cc1 == 0 ? 0 : atan2(p[2], a1), h2 = cc2 == 0 ? 0 : atan2(q[2], a2);
+    if (h1 < 0)
+        h1 += 2 * M_PI;
+    if (h2 < 0)
+        h2 += 2 * M_PI;
+    double dl = q[0] - p[0], dc = cc2 - cc1, dh = 0;
+    if (cc1 * cc2 != 0) {
+        dh = h2 - h1;
+        if (dh > M_PI)
+            dh -= 2 * M_PI;
+        else if (dh < -M_PI)
+            dh += 2 * M_PI;
+    }
+    double dhh = 2 * sqrt(cc1 * cc2) * sin(dh / 2);
+    double lm = (p[0] + q[0]) / 2, ccm = (cc1 + cc2) / 2, hm = h1 + h2;
+    if (cc1 * cc2 != 0) {
+        if (fabs(h1 - h2) <= M_PI)
+            hm = (h1 + h2) / 2;
+        else
+            hm = h1 + h2 < 2 * M_PI ? (h1 + h2 + 2 * M_PI) / 2 : (h1 + h2 - 2 * M_PI) / 2;
+    }
+    double t = 1 - 0.17 * cos(hm - 30 * deg) + 0.24 * cos(2 * hm) + 0.32 * cos(3 * hm + 6 * deg) - 0.20 * cos(4 * hm - 63 * deg);
+    double dtheta = 30 * deg * exp(-pow((hm / deg - 275) / 25, 2));
+    double rc = 2 * sqrt(pow(ccm, 7) / (pow(ccm, 7) + pow(25.0, 7)));
+    double sl = 1 + 0.015 * (lm - 50) * (lm - 50) / sqrt(20 + (lm - 50) * (lm - 50));
+    double sc = 1 + 0.045 * ccm, sh = 1 + 0.015 * ccm * t;
+    double rt = -sin(2 * dtheta) * rc;
+    return sqrt(pow(dl / sl, 2) + pow(dc / sc, 2) + pow(dhh / sh, 2) + rt * (dc / sc) * (dhh / sh));
+}
+
+static Score score(const Picture& source, const Cells& cells, const std::string& png_out)
+{
+    std::vector<uint8_t> drawn = draw_cells(cells);
+    if (!png_out.empty())
+        stbi_write_png(png_out.c_str(), 640, 400, 3, drawn.data(), 640 * 3);
+    Picture small = scale_down(drawn);
+    Score s;
+    s.ssim = ssim_luma(source, small);
+    auto bs = gaussian_blur(source.lin, 240, 150, 3, BLUR_SIGMA), bd = gaussian_blur(small.lin, 240, 150, 3, BLUR_SIGMA);
+    double se = 0, de = 0;
+    for (int i = 0; i < SCREEN_PIXELS; i++) {
+        for (int k = 0; k < 3; k++) {
+            double d = to_srgb(bs[3 * i + k]) - to_srgb(bd[3 * i + k]);
+            se += d * d;
+        }
+        double la[3], lb[3];
+        linear_to_lab(&bs[3 * i], la);
+        linear_to_lab(&bd[3 * i], lb);
+        de += ciede2000(la, lb);
+    }
+    double mse = se / (SCREEN_PIXELS * 3);
+    s.psnr = mse > 0 ? 10 * log10(255.0 * 255 / mse) : 99;
+    s.de = de / (double)SCREEN_PIXELS;
+    return s;
+}
+
+static void show_cells(const uint32_t* pixels, Cells* cells)
+{
+    static DisplayCell out[DISPLAY_CELLS];
+    convert_screen(pixels, out);
+    for (int i = 0; i < DISPLAY_CELLS; i++)
+        cells->ch[i] = out[i].ch, cells->fg[i] = out[i].attr & 15, cells->bg[i] = out[i].attr >> 4;
+    memcpy(cells->palette, console_palette, sizeof cells->palette);
+}
+
+// Every cell a space in the console colour nearest to the block's mean.
+static void naive_cells(const uint32_t* pixels, Cells* cells)
+{
+    for (int i = 0; i < DISPLAY_CELLS; i++) {
+        int sum[3] = {0, 0, 0};
+        for (int k = 0; k < 9; k++) {
+            uint32_t p = pixels[(i / 80 * 3 + k / 3) * 240 + i % 80 * 3 + k % 3];
+            for (int c = 0; c < 3; c++)
+                sum[c] += p >> (8 * c) & 255;
+        }
+        CellColour mean = {-1, sum[0] / 9, sum[1] / 9, sum[2] / 9};
+        int d;
+        int n = nearest_console_colour(&mean, &d);
+        cells->ch[i] = ' ', cells->fg[i] = cells->bg[i] = (uint8_t)n;
+    }
+    memcpy(cells->palette, console_palette, sizeof cells->palette);
+}
+
+// Reads text with ANSI colour sequences (SGR 0, 1 bright foreground, 5 bright background, 7 inverse,
+// 30-37, 40-47, 90-97, 100-107) and UTF-8 characters into cells. Returns 0 when it did not fill 80 x 50.
+static int parse_ansi(const std::string& text, Cells* cells)
+{
+    static int from_unicode[0x10000];
+    static int ready;
+    if (!ready) {
+        for (int u = 0; u < 0x10000; u++)
+            from_unicode[u] = -1;
+        for (int c = 255; c >= 0; c--)
+            from_unicode[console_unicode[c]] = c;
+        ready = 1;
+    }
+    int fg = 7, bg = 0, bold = 0, blink = 0, inverse = 0, row = 0, col = 0, filled = 0;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = text[i];
+        if (c == 0x1B && i + 1 < text.size() && text[i + 1] == '[') {
+            size_t j = i + 2;
+            std::vector<int> params(1, 0);
+            while (j < text.size() && (isdigit((unsigned char)text[j]) || text[j] == ';' || text[j] == '?')) {
+                if (text[j] == ';')
+                    params.push_back(0);
+                else if (text[j] != '?')
+                    params.back() = params.back() * 10 + (text[j] - '0');
+                j++;
+            }
+            if (j < text.size() && text[j] == 'm')
+                for (int p : params) {
+                    if (p == 0)
+                        fg = 7, bg = 0, bold = blink = inverse = 0;
+                    else if (p == 1)
+                        bold = 1;
+                    else if (p == 5)
+                        blink = 1;
+                    else if (p == 7)
+                        inverse = 1;
+                    else if (p == 27)
+                        inverse = 0;
+                    else if (p >= 30 && p <= 37)
+                        fg = ANSI_TO_INDEX[p - 30];
+                    else if (p >= 90 && p <= 97)
+                        fg = ANSI_TO_INDEX[p - 90] + 8;
+                    else if (p >= 40 && p <= 47)
+                        bg = ANSI_TO_INDEX[p - 40];
+                    else if (p >= 100 && p <= 107)
+                        bg = ANSI_TO_INDEX[p - 100] + 8;
+                    else if (p == 39)
+                        fg = 7;
+                    else if (p == 49)
+                        bg = 0;
+                }
+            i = j + 1;
+            continue;
+        }
+        if (c == '\n') {
+            row++, col = 0, i++;
+            continue;
+        }
+        if (c == '\r' || c < 0x20) {
+            i++;
+            continue;
+        }
+        int u = c, extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (extra)
+            u = c & (0x3F >> extra);
+        for (i++; extra > 0 && i < text.size(); extra--, i++)
+            u = u << 6 | (text[i] & 0x3F);
+        int code = u < 0x10000 ? from_unicode[u] : -1;
+        if (code < 0)
+            code = '?';
+        if (row < 50 && col < 80) {
+            int f = fg | (bold && fg < 8 ? 8 : 0), b = bg | (blink && bg < 8 ? 8 : 0);
+            if (inverse)
+                std::swap(f, b);
+            int cell = row * 80 + col;
+            cells->ch[cell] = (uint8_t)code, cells->fg[cell] = (uint8_t)f, cells->bg[cell] = (uint8_t)b;
+            filled++;
+        }
+        col++;
+    }
+    return filled == DISPLAY_CELLS;
+}
+
+static int run_tool(const std::string& command, Cells* cells)
+{
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return 0;
+    std::string text;
+    char buf[8192];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        text.append(buf, n);
+    int status = pclose(p);
+    return status == 0 && parse_ansi(text, cells);
+}
+
+static std::string chafa_symbols(void)
+{
+    // Every code page 437 character chafa may know, by code point.
+    std::string list = "space";
+    for (int c = 1; c < 255; c++) {
+        char item[16];
+        snprintf(item, sizeof item, "+u%04x", console_unicode[c]);
+        list += item;
+    }
+    return list;
+}
+
+// ---- public functions ----
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        fprintf(stderr, "usage: kerv16-quality [--out DIR] PICTURE.png...   (240 x 150, run where data/ is)\n");
+        return 2;
+    }
+    std::string out_dir;
+    int first = 1, methods = METHODS;
+    if (argc > 3 && !strcmp(argv[first], "--out"))
+        out_dir = argv[first + 1], first += 2;
+    if (argc > first + 1 && !strcmp(argv[first], "--ours"))
+        methods = 1, first++;  // only this conversion, for tuning the tables
+    if (!load_cell_tables())
+        return 1;
+    screen_create();
+    const std::string symbols = chafa_symbols();
+    double sums[METHODS][3] = {};
+    int counted[METHODS] = {};
+    printf("%-18s %-14s %6s %6s %6s\n", "picture", "method", "SSIM", "PSNR", "dE00");
+    for (int a = first; a < argc; a++) {
+        int w, h, n;
+        uint8_t* rgb = stbi_load(argv[a], &w, &h, &n, 3);
+        if (!rgb || w != 240 || h != 150) {
+            fprintf(stderr, "kerv16-quality: %s is not a 240 x 150 PNG picture\n", argv[a]);
+            stbi_image_free(rgb);
+            return 1;
+        }
+        Picture source;
+        source.lin.resize(SCREEN_PIXELS * 3);
+        for (int i = 0; i < SCREEN_PIXELS; i++) {
+            screen[i] = rgb[3 * i] | (uint32_t)rgb[3 * i + 1] << 8 | (uint32_t)rgb[3 * i + 2] << 16;
+            for (int k = 0; k < 3; k++)
+                source.lin[3 * i + k] = to_linear(rgb[3 * i + k]);
+        }
+        stbi_image_free(rgb);
+        std::string name = argv[a];
+        name = name.substr(name.find_last_of('/') + 1);
+        name = name.substr(0, name.find_last_of('.'));
+        for (int m = 0; m < methods; m++) {
+            static Cells cells;
+            int ok = 1;
+            if (m == 0) {
+                show_cells(screen, &cells);
+            } else if (m == 1) {
+                naive_cells(screen, &cells);
+            } else {
+                // chafa picks from the console's colours; libcaca from its own (as its HTML export shows).
+                int caca = !strncmp(TOOL_COMMANDS[m], "img2txt", 7);
+                memcpy(cells.palette, caca ? CACA_PALETTE : console_palette, sizeof cells.palette);
+                std::string command = TOOL_COMMANDS[m];
+                if (!caca)
+                    command += " --symbols " + symbols;
+                ok = run_tool(command + " '" + argv[a] + "'", &cells);
+            }
+            if (!ok) {
+                printf("%-18s %-14s   (did not run)\n", name.c_str(), METHOD_NAMES[m]);
+                continue;
+            }
+            std::string png = out_dir.empty() ? "" : out_dir + "/" + name + "." + METHOD_NAMES[m] + ".png";
+            Score s = score(source, cells, png);
+            printf("%-18s %-14s %6.3f %6.2f %6.2f\n", name.c_str(), METHOD_NAMES[m], s.ssim, s.psnr, s.de);
+            sums[m][0] += s.ssim, sums[m][1] += s.psnr, sums[m][2] += s.de;
+            counted[m]++;
+        }
+        fflush(stdout);
+    }
+    printf("\nmean over %d pictures:\n", argc - first);
+    for (int m = 0; m < methods; m++)
+        if (counted[m])
+            printf("%-18s %-14s %6.3f %6.2f %6.2f\n", "mean", METHOD_NAMES[m], sums[m][0] / counted[m],
+                   sums[m][1] / counted[m], sums[m][2] / counted[m]);
+    return 0;
+}
