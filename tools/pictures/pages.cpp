@@ -34,7 +34,7 @@ static const Rgba OUTLINE = {0.0f, 0.0f, 0.05f, 1.0f};
 static const TextStyle STYLE_HUGE = {"DejaVuSans-Bold.ttf", 52, {1.0f, 1.0f, 0.33f, 1}, 3, OUTLINE};
 static const TextStyle STYLE_TITLE = {"DejaVuSans-Bold.ttf", 32, {1.0f, 1.0f, 0.33f, 1}, 2.5f, OUTLINE};
 static const TextStyle STYLE_TEXT = {"DejaVuSans-Bold.ttf", 19, {1.0f, 1.0f, 1.0f, 1}, 2, OUTLINE};
-static const TextStyle STYLE_SMALL = {"DejaVuSansCondensed-Bold.ttf", 17, {0.33f, 1.0f, 1.0f, 1}, 2, OUTLINE};
+static const TextStyle STYLE_SMALL = {"DejaVuSans-Bold.ttf", 16, {0.33f, 1.0f, 1.0f, 1}, 2, OUTLINE};
 
 // ---- internal functions ----
 

@@ -101,7 +101,7 @@ int make_textures(const char* out_dir)
 {
     LetterLook ice = {rgb(140, 225, 255), rgb(110, 180, 255), rgb(40, 140, 220), rgb(30, 90, 200),
                       rgb(20, 60, 130),   rgb(5, 15, 60),     rgb(20, 60, 120), 11};
-    LetterLook hot = {rgb(255, 150, 0),  rgb(230, 40, 0),   rgb(200, 60, 0),   rgb(160, 0, 30),
+    LetterLook hot = {rgb(255, 230, 60), rgb(255, 90, 60),  rgb(235, 160, 20), rgb(220, 40, 50),
                       rgb(110, 20, 0),   rgb(35, 0, 5),     rgb(110, 20, 0),  23};
     Canvas ice_c = letter_texture(&ice), hot_c = letter_texture(&hot);
     Canvas sea = underwater(), bg = rays();
