@@ -4,12 +4,14 @@
 #include "gml/gml.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/window.h"
 #include "platform/terminal.h"
 #include "scenes/scenes.h"
 #include "timeline/timeline.h"
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 // ---- state ----
@@ -33,6 +35,10 @@ static void usage(FILE* out)
             "  --help       this text\n"
             "  --version    the version\n"
             "  --stats      at exit, print frames drawn, frames per second and bytes written per frame\n"
+            "  --window     show the cells in a window with the VGA font (Alt+Enter: full screen)\n"
+            "  --capture FILE  render the whole show into a video (with ffmpeg), as fast as it goes\n"
+            "  --fps N      frames per second of --capture (default 60)\n"
+            "  --until MS   stop the show at this demo time (milliseconds)\n"
             "  --headless   draw into memory only: no output, no keyboard (the show runs to its end)\n");
 }
 
@@ -98,10 +104,29 @@ void show_picture(const char* name)
     image_free(&picture);
 }
 
+// The demo time at which the tracks first say scene -1 with part -1 (the end), for progress reports; 0 if never.
+static int show_length_ms(void)
+{
+    SyncDevice* device = sync_create("data/sync");
+    if (!device)
+        return 0;
+    const SyncTrack* tracks[2] = {sync_get_track(device, "scene"), sync_get_track(device, "part")};
+    int end_row = -1;
+    for (const SyncTrack* track : tracks)
+        for (int k = 0; track && k < track->key_count; k++) {
+            int row = track->keys[k].row;
+            if ((end_row < 0 || row < end_row) && (int)sync_get_value(tracks[0], row) == -1 &&
+                (int)sync_get_value(tracks[1], row) == -1)
+                end_row = row;
+        }
+    return end_row < 0 ? 0 : (int)(end_row / 0.004);
+}
+
 int demo_main(int argc, char** argv)
 {
     const char* viewer_file = nullptr;
-    int stats = 0, headless = 0;
+    const char* capture_file = nullptr;
+    int stats = 0, headless = 0, window = 0, fps = 60, until_ms = 0;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--help") == 0) {
             usage(stdout);
@@ -113,6 +138,18 @@ int demo_main(int argc, char** argv)
             stats = 1;
         } else if (strcmp(argv[i], "--headless") == 0) {
             headless = 1;
+        } else if (strcmp(argv[i], "--window") == 0) {
+            window = 1;
+        } else if (strcmp(argv[i], "--capture") == 0 && i + 1 < argc) {
+            capture_file = argv[++i];
+        } else if (strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
+            until_ms = atoi(argv[++i]);
+        } else if (strcmp(argv[i], "--fps") == 0 && i + 1 < argc) {
+            fps = atoi(argv[++i]);
+            if (fps < 1 || fps > 240) {
+                fprintf(stderr, "kerv16: --fps takes a whole number from 1 to 240\n");
+                return 2;
+            }
         } else if (strncmp(argv[i], "--", 2) == 0) {
             fprintf(stderr, "kerv16: unknown option %s\n", argv[i]);
             usage(stderr);
@@ -123,9 +160,19 @@ int demo_main(int argc, char** argv)
     }
 
     // The terminal display also serves a pipe or file: the frames are written, nothing is switched.
-    display_use(headless ? &display_null_driver : &display_terminal_driver);
+    if (capture_file) {
+        int length = show_length_ms();
+        capture_setup(capture_file, fps, SOUNDTRACK, until_ms > 0 && (until_ms < length || !length) ? until_ms : length);
+        display_use(&display_capture_driver);
+    } else {
+        display_use(headless ? &display_null_driver : window ? &display_window_driver : &display_terminal_driver);
+    }
     screen_create();
-    display_open(TITLE);
+    if (!display_open(TITLE)) {
+        display_close();
+        msg_flush();
+        return 1;
+    }
     uint32_t opened_ms = clock_ticks();
     console_setup(DISPLAY_COLS, DISPLAY_ROWS, 1);
     console_output_handle();
@@ -139,11 +186,14 @@ int demo_main(int argc, char** argv)
     emitters_init();
     load_assets();
     setup_letter_materials();
-    music_start(SOUNDTRACK);
+    if (!capture_file)  // a capture muxes the soundtrack file itself
+        music_start(SOUNDTRACK);
     start_tick = clock_ticks();
 
     while (!end_flag) {
         int t = (int)(clock_ticks() - start_tick);
+        if (until_ms > 0 && t >= until_ms)
+            break;
         fx_set_time(t);
         compose_frame(t);
         if (display_key_waiting())
@@ -153,8 +203,11 @@ int demo_main(int argc, char** argv)
     emitters_free();
     free_assets();
     music_stop();
+    int captured = capture_file ? capture_finish() : 1;
     display_close();
     msg_flush();
+    if (!captured)
+        return 1;
     if (stats)
         print_stats(opened_ms, clock_ticks());
     // Ended by SIGINT, SIGTERM or SIGHUP: now that the terminal is back, let the signal tell.

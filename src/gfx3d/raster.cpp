@@ -15,16 +15,18 @@ static uint32_t* pixels;              // the Screen, fetched at each draw
 
 // The Screen's pixels, asked for at every draw (one call per mesh) so a Screen made again later, as the
 // tests and tools do, is never missed; null before screen_create.
+static void build_gain_table(void)
+{
+    for (int i = 0; i < 256; i++) {
+        int g = (int)(additive_gain * (float)i);
+        gain_table[i] = (uint8_t)(g < 0 ? 0 : g > 255 ? 255 : g);
+    }
+    gain_table_ready = 1;
+}
+
 static uint32_t* target(void)
 {
     pixels = screen_pixels();
-    if (!gain_table_ready) {
-        for (int i = 0; i < 256; i++) {
-            int g = (int)(additive_gain * (float)i);
-            gain_table[i] = (uint8_t)(g < 0 ? 0 : g > 255 ? 255 : g);
-        }
-        gain_table_ready = 1;
-    }
     return pixels;
 }
 
@@ -85,6 +87,9 @@ void span_opaque(Span* s)
 // Bytes 0..2 add with saturation; byte 3 of the Screen pixel is kept.
 void span_additive(Span* s)
 {
+    // Built on first use, so the filler works on its own too (not only through mesh_draw).
+    if (!gain_table_ready)
+        build_gain_table();
     fixed u = s->u, v = s->v, depth = s->depth, near = camera.near;
     uint32_t* dst = s->dst;
     int32_t* z = s->zdst;

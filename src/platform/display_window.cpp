@@ -1,0 +1,184 @@
+// display_window.cpp -- the console window on SDL: 640 x 400 cells scaled by whole numbers, keys as a console gives them
+#include "platform/window.h"
+
+#include <SDL.h>
+
+// ---- state ----
+
+enum { WINDOW_KEY_QUEUE = 64 };
+static struct {
+    SDL_Window* window;
+    SDL_Renderer* renderer;
+    SDL_Texture* texture;
+    uint32_t pixels[CELL_PIXELS_W * CELL_PIXELS_H];  // the frame being shown
+    int keys[WINDOW_KEY_QUEUE];                      // key codes, a ring
+    int key_head, key_count;
+    int fullscreen;                                  // 1 while full screen
+} win;
+
+// ---- internal functions ----
+
+static void push_key(int code)
+{
+    if (win.key_count == WINDOW_KEY_QUEUE)
+        return;
+    win.keys[(win.key_head + win.key_count) % WINDOW_KEY_QUEUE] = code;
+    win.key_count++;
+}
+
+static void set_fullscreen(int on)
+{
+    if (!win.window)
+        return;
+    if (SDL_SetWindowFullscreen(win.window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)
+        win.fullscreen = on;
+}
+
+static void show(void)
+{
+    if (!win.renderer)
+        return;
+    SDL_UpdateTexture(win.texture, nullptr, win.pixels, CELL_PIXELS_W * 4);
+    SDL_SetRenderDrawColor(win.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(win.renderer);
+    SDL_RenderCopy(win.renderer, win.texture, nullptr, nullptr);
+    SDL_RenderPresent(win.renderer);
+}
+
+static void pump(void)
+{
+    SDL_Event e;
+    while (SDL_PollEvent(&e))
+        window_handle_event(&e);
+}
+
+// The largest whole scale of 640 x 400 that fits the desktop with room for the window frame.
+static int fitting_scale(void)
+{
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
+        return 1;
+    int scale = usable.w / CELL_PIXELS_W < usable.h / CELL_PIXELS_H ? usable.w / CELL_PIXELS_W : usable.h / CELL_PIXELS_H;
+    return scale < 1 ? 1 : scale;
+}
+
+static int window_open(const char* title)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        msg_print(stderr, "kerv16: cannot open a window: %s\n", SDL_GetError());
+        return 0;
+    }
+    int scale = fitting_scale();
+    win.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, CELL_PIXELS_W * scale,
+                                  CELL_PIXELS_H * scale, SDL_WINDOW_RESIZABLE);
+    if (win.window)
+        win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (win.renderer && !win.texture) {
+        SDL_RenderSetLogicalSize(win.renderer, CELL_PIXELS_W, CELL_PIXELS_H);
+        SDL_RenderSetIntegerScale(win.renderer, SDL_TRUE);
+        win.texture = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                        CELL_PIXELS_W, CELL_PIXELS_H);
+    }
+    if (!win.texture) {
+        msg_print(stderr, "kerv16: cannot open a window: %s\n", SDL_GetError());
+        return 0;
+    }
+    for (int i = 0; i < CELL_PIXELS_W * CELL_PIXELS_H; i++)
+        win.pixels[i] = 0xFF000000u;
+    show();
+    return 1;
+}
+
+static void window_set_grid(int, int, int fullscreen)
+{
+    // The grid is always 80 x 50 here; full screen is a wish that the desktop may refuse.
+    if (fullscreen)
+        set_fullscreen(1);
+}
+
+static void window_write(const DisplayCell* cells)
+{
+    cells_draw_argb(cells, win.pixels, CELL_PIXELS_W);
+    show();
+    pump();
+}
+
+static int window_key_waiting(void)
+{
+    pump();
+    return win.key_count > 0;
+}
+
+static int window_read_key(void)
+{
+    pump();
+    if (!win.key_count)
+        return -1;
+    int k = win.keys[win.key_head];
+    win.key_head = (win.key_head + 1) % WINDOW_KEY_QUEUE;
+    win.key_count--;
+    return k;
+}
+
+static int window_wait_key(void)
+{
+    while (!window_key_waiting()) {
+        if (!win.window)
+            return -1;
+        SDL_WaitEventTimeout(nullptr, 50);
+        show();  // keeps the picture after the window was covered or resized
+    }
+    return window_read_key();
+}
+
+static void window_close(void)
+{
+    if (win.texture)
+        SDL_DestroyTexture(win.texture);
+    if (win.renderer)
+        SDL_DestroyRenderer(win.renderer);
+    if (win.window)
+        SDL_DestroyWindow(win.window);
+    win.texture = nullptr, win.renderer = nullptr, win.window = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// ---- public functions ----
+
+void window_handle_event(const SDL_Event* e)
+{
+    if (e->type == SDL_QUIT) {
+        push_key(KEY_ESCAPE);  // closing the window ends the show like Escape
+        return;
+    }
+    if (e->type == SDL_WINDOWEVENT && e->window.event == SDL_WINDOWEVENT_EXPOSED) {
+        show();
+        return;
+    }
+    if (e->type != SDL_KEYDOWN)
+        return;
+    SDL_Keycode sym = e->key.keysym.sym;
+    if ((sym == SDLK_RETURN || sym == SDLK_KP_ENTER) && (e->key.keysym.mod & KMOD_ALT)) {
+        if (!e->key.repeat)
+            set_fullscreen(!win.fullscreen);
+        return;
+    }
+    switch (sym) {
+    case SDLK_ESCAPE: push_key(KEY_ESCAPE); break;
+    case SDLK_LEFT: push_key(KEY_PREFIX), push_key(KEY_LEFT); break;
+    case SDLK_RIGHT: push_key(KEY_PREFIX), push_key(KEY_RIGHT); break;
+    case SDLK_UP: push_key(KEY_PREFIX), push_key(72); break;
+    case SDLK_DOWN: push_key(KEY_PREFIX), push_key(80); break;
+    case SDLK_RETURN: case SDLK_KP_ENTER: push_key(13); break;
+    default:
+        // Printable keys come as their character, like a console read; modifiers alone give nothing.
+        if (sym >= 32 && sym < 127)
+            push_key((int)sym);
+        break;
+    }
+}
+
+const DisplayDriver display_window_driver = {
+    "window", window_open, window_set_grid, window_write, window_key_waiting, window_read_key, window_wait_key,
+    window_close,
+};

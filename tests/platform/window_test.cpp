@@ -1,0 +1,80 @@
+// window_test.cpp -- the console window's key mapping and events, and cells drawn into pixels
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <vector>
+
+#include "console/console.h"
+#include "console/glyphs.h"
+#include "platform/window.h"
+
+namespace {
+
+SDL_Event key_down(SDL_Keycode sym, Uint16 mod = KMOD_NONE)
+{
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = sym;
+    e.key.keysym.mod = mod;
+    return e;
+}
+
+std::vector<int> drain(void)
+{
+    std::vector<int> keys;
+    for (int k; (k = display_window_driver.read_key()) != -1;)
+        keys.push_back(k);
+    return keys;
+}
+
+TEST(WindowKeys, ConsoleConventions)
+{
+    drain();
+    SDL_Event events[] = {key_down(SDLK_ESCAPE), key_down(SDLK_LEFT), key_down(SDLK_RIGHT), key_down(SDLK_a),
+                          key_down(SDLK_SPACE), key_down(SDLK_LSHIFT)};
+    for (const SDL_Event& e : events)
+        window_handle_event(&e);
+    EXPECT_EQ(drain(), (std::vector<int>{27, 224, 75, 224, 77, 'a', ' '}));
+}
+
+TEST(WindowKeys, ClosingTheWindowReadsAsEscapeAndAltEnterIsNoKey)
+{
+    drain();
+    SDL_Event quit = {};
+    quit.type = SDL_QUIT;
+    SDL_Event alt_enter = key_down(SDLK_RETURN, KMOD_LALT);
+    window_handle_event(&alt_enter);  // toggles full screen; no window here, so nothing happens
+    window_handle_event(&quit);
+    EXPECT_EQ(drain(), (std::vector<int>{27}));
+}
+
+TEST(WindowKeys, QueueNeverOverflows)
+{
+    drain();
+    SDL_Event e = key_down(SDLK_LEFT);
+    for (int i = 0; i < 1000; i++)
+        window_handle_event(&e);
+    std::vector<int> keys = drain();
+    EXPECT_LE(keys.size(), 64u);
+    EXPECT_EQ(keys.front(), 224);
+}
+
+TEST(CellsDraw, GlyphsInTheConsoleColours)
+{
+    std::vector<DisplayCell> cells(DISPLAY_CELLS, DisplayCell{' ', 0x1E});  // yellow on blue
+    cells[81] = DisplayCell{0xDB, 0x0C};                                     // full block, bright red on black
+    std::vector<uint32_t> px(CELL_PIXELS_W * CELL_PIXELS_H);
+    cells_draw_argb(cells.data(), px.data(), CELL_PIXELS_W);
+    EXPECT_EQ(px[0], 0xFF000080u);  // a space shows the background
+    for (int y = 8; y < 16; y++)
+        for (int x = 8; x < 16; x++)
+            EXPECT_EQ(px[y * CELL_PIXELS_W + x], 0xFFFF0000u) << x << "," << y;
+    std::vector<uint8_t> rgb(CELL_PIXELS_W * CELL_PIXELS_H * 3);
+    cells_draw_rgb(cells.data(), rgb.data());
+    EXPECT_EQ(rgb[(8 * CELL_PIXELS_W + 8) * 3], 255);
+    EXPECT_EQ(rgb[(8 * CELL_PIXELS_W + 8) * 3 + 2], 0);
+    EXPECT_EQ(rgb[2], 128);
+}
+
+}  // namespace
