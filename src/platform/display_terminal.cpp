@@ -370,6 +370,8 @@ static int term_open(const char* title)
     static int registered;
     if (!registered && atexit(close_at_exit) == 0)
         registered = 1;
+    // Messages wait until the end either way: in a recording they would land inside the picture.
+    msg_hold(1);
     if (!term.tty)
         return 1;   // frames go to a file or pipe as they are; nothing is switched
 
@@ -378,7 +380,6 @@ static int term_open(const char* title)
     build_sequences();
     install_signals();
     enter_terminal();
-    msg_hold(1);
     return 1;
 }
 
@@ -476,12 +477,12 @@ static void term_close(void)
     if (!term.open)
         return;
     term.open = 0;
+    msg_hold(0);
     if (!term.tty)
         return;
     restore_now();
     remove_signals();
     term.raw = 0;
-    msg_hold(0);
 }
 
 // ---- public functions ----

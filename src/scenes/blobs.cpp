@@ -20,11 +20,13 @@ uint8_t blob_depth[SCREEN_W][SCREEN_H];
 static int kernel_ready;
 // F alone, offsets (a, b) then the 36 values along c, so a column's profile is contiguous.
 static int32_t kernel_f[BLOB_SIDE][BLOB_SIDE][BLOB_SIDE];
+static int32_t kernel_peak[BLOB_SIDE][BLOB_SIDE];  // the largest F along each column of the kernel
 
 // F sums of the Screen row being worked on; zero outside the z range each column touched.
 static int32_t row_sums[SCREEN_W][BLOB_DEPTH];
 static uint8_t row_lo[SCREEN_W];  // first z touched in the column, or BLOB_DEPTH
 static uint8_t row_hi[SCREEN_W];  // last z touched in the column
+static int32_t row_peak[SCREEN_W];  // sum of the covering splats' column peaks: no sum along it can be larger
 
 // ---- internal functions ----
 
@@ -38,9 +40,21 @@ static int row_splats(const BlobCentre* centres, int count, int y, int out[BLOB_
     return n;
 }
 
-// Adds the F profiles of the covering splats to row_sums; cells outside the volume are left out.
+// Adds the F profiles of the covering splats to row_sums; cells outside the volume are left out. A column
+// whose peaks add up to no more than the threshold cannot hold a surface and is skipped.
 static void sum_row(const BlobCentre* centres, const int* list, int n, int y)
 {
+    int x_lo = SCREEN_W, x_hi = 0;
+    for (int i = 0; i < n; i++) {
+        const BlobCentre& c = centres[list[i]];
+        int b = y - c.y + BLOB_REACH;
+        int x0 = c.x - BLOB_REACH < 0 ? 0 : c.x - BLOB_REACH;
+        int x1 = c.x + BLOB_REACH > SCREEN_W ? (int)SCREEN_W : c.x + BLOB_REACH;
+        for (int x = x0; x < x1; x++)
+            row_peak[x] += kernel_peak[x - c.x + BLOB_REACH][b];
+        x_lo = x0 < x_lo ? x0 : x_lo;
+        x_hi = x1 > x_hi ? x1 : x_hi;
+    }
     for (int i = 0; i < n; i++) {
         const BlobCentre& c = centres[list[i]];
         int b = y - c.y + BLOB_REACH;
@@ -52,6 +66,8 @@ static void sum_row(const BlobCentre* centres, const int* list, int n, int y)
         int x1 = c.x + BLOB_REACH > SCREEN_W ? (int)SCREEN_W : c.x + BLOB_REACH;
         int z0 = c.z - BLOB_REACH + c0;
         for (int x = x0; x < x1; x++) {
+            if (row_peak[x] <= BLOB_THRESHOLD)
+                continue;
             const int32_t* profile = kernel_f[x - c.x + BLOB_REACH][b];
             int32_t* sums = row_sums[x] + z0;
             if (c1 - c0 == BLOB_SIDE) {  // the usual case: a fixed length the compiler can unroll
@@ -67,6 +83,8 @@ static void sum_row(const BlobCentre* centres, const int* list, int n, int y)
                 row_hi[x] = (uint8_t)(z0 + c1 - c0 - 1);
         }
     }
+    if (x_lo < x_hi)
+        memset(row_peak + x_lo, 0, sizeof(int32_t) * (x_hi - x_lo));
 }
 
 // ---- public functions ----
@@ -83,6 +101,8 @@ void blob_kernel_init(void)
                 int32_t g = (int32_t)((int64_t)f * f / BLOB_FIELD);  // f * f needs 64 bits near the centre
                 blob_kernel[a + BLOB_REACH][b + BLOB_REACH][c + BLOB_REACH] = BlobCell{f, g * a, g * b, g * c};
                 kernel_f[a + BLOB_REACH][b + BLOB_REACH][c + BLOB_REACH] = f;
+                int32_t& peak = kernel_peak[a + BLOB_REACH][b + BLOB_REACH];
+                peak = f > peak ? f : peak;
             }
     kernel_ready = 1;
 }
