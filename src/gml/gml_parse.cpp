@@ -16,6 +16,21 @@ static int depth;  // elements open in the recursion
 
 static int is_blank(int c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+// Skips blanks and steps back onto the first other character; 0 when the file ends first.
+static int skip_blanks(FILE* file)
+{
+    if (feof(file))
+        return 0;
+    int c;
+    do {
+        c = fgetc(file);
+        if (c == EOF)
+            return 0;
+    } while (is_blank(c));
+    gml_unread(file, 1);
+    return 1;
+}
+
 // Appends while there is room; a text longer than its buffer is cut, the rest is still consumed.
 static void append(char* text, int* length, int c)
 {
@@ -123,14 +138,8 @@ void gml_read_token(FILE* file, char token[GML_TEXT])
 {
     int length = 0, c;
     token[0] = 0;
-    if (feof(file))
+    if (!skip_blanks(file))
         return;
-    do {
-        c = fgetc(file);
-        if (c == EOF)
-            return;
-    } while (is_blank(c));
-    gml_unread(file, 1);
     for (;;) {
         c = fgetc(file);
         if (c == EOF)
@@ -152,14 +161,8 @@ void gml_read_attribute(FILE* file, char name[GML_TEXT], char value[GML_TEXT])
 {
     int n = 0, v = 0, c;
     name[0] = value[0] = 0;
-    if (feof(file))
+    if (!skip_blanks(file))
         return;
-    do {
-        c = fgetc(file);
-        if (c == EOF)
-            return;
-    } while (is_blank(c));
-    gml_unread(file, 1);
     for (;;) {
         c = fgetc(file);
         if (c == EOF || is_blank(c))

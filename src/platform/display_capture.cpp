@@ -55,7 +55,9 @@ static int write_all(int fd, const uint8_t* data, size_t size)
 static void report(int final)
 {
     double now = wall_seconds();
-    if (!final && now - cap.last_report < 0.25)
+    // A terminal gets a bar redrawn in place; a log or pipe gets a line every 10 seconds.
+    int tty = isatty(2);
+    if (!final && now - cap.last_report < (tty ? 0.25 : 10.0))
         return;
     cap.last_report = now;
     long t = (long)(cap.frames * 1000 / cap.fps);
@@ -69,10 +71,10 @@ static void report(int final)
     for (int i = 0; i < 30; i++)
         bar[i] = i < filled ? '#' : '.';
     bar[30] = 0;
-    fprintf(stderr, "\r[%s] %5.1f%%  %ld frames  %02d:%02d elapsed  %02d:%02d left  (%.1fx real time)  ", bar,
+    fprintf(stderr, "%s[%s] %5.1f%%  %ld frames  %02d:%02d elapsed  %02d:%02d left  (%.1fx real time)  ", tty ? "\r" : "", bar,
             share * 100, cap.frames, (int)elapsed / 60, (int)elapsed % 60, (int)remaining / 60, (int)remaining % 60,
             elapsed > 0 ? t / 1000.0 / elapsed : 0.0);
-    if (final)
+    if (final || !tty)
         fputc('\n', stderr);
 }
 

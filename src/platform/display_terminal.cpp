@@ -1,9 +1,9 @@
 // display_terminal.cpp -- terminal display: alternate screen, raw keys, one write per frame, restore on every way out
 //
-// Signals: SIGWINCH and SIGCONT only raise flags that the next frame acts on. SIGTSTP restores the
-// terminal and stops; SIGCONT then takes the terminal back and repaints. SIGINT, SIGTERM and SIGHUP
-// arrive as an Escape key so the show shuts down in order; a second one, SIGQUIT and the crash
-// signals restore the terminal at once (write and tcsetattr only) and re-raise.
+// Signals: SIGINT, SIGTERM and SIGHUP arrive as an Escape key so the show shuts down in order; a
+// second one leaves at once. On a terminal also: SIGWINCH and SIGCONT only raise flags that the next
+// frame acts on; SIGTSTP restores the terminal and stops, SIGCONT then takes it back and repaints;
+// SIGQUIT and the crash signals restore the terminal at once (write and tcsetattr only) and re-raise.
 #include "platform/terminal.h"
 
 #include <cerrno>
@@ -242,20 +242,23 @@ static void on_job_signal(int sig)
     errno = saved_errno;
 }
 
-static void install_signals(void)
+// Quit signals end the show in order wherever the frames go; the rest matter only on a terminal.
+static void install_signals(int tty)
 {
     int slot = 0;
-    for (int sig : JOB_SIGNALS) {
-        term.old_signals[slot] = sig;
-        set_handler(sig, on_job_signal, &term.old_actions[slot++]);
-    }
     for (int sig : EXIT_SIGNALS) {
         term.old_signals[slot] = sig;
         set_handler(sig, on_exit_signal, &term.old_actions[slot++]);
     }
-    for (int sig : FATAL_SIGNALS) {
-        term.old_signals[slot] = sig;
-        set_handler(sig, on_fatal, &term.old_actions[slot++]);
+    if (tty) {
+        for (int sig : JOB_SIGNALS) {
+            term.old_signals[slot] = sig;
+            set_handler(sig, on_job_signal, &term.old_actions[slot++]);
+        }
+        for (int sig : FATAL_SIGNALS) {
+            term.old_signals[slot] = sig;
+            set_handler(sig, on_fatal, &term.old_actions[slot++]);
+        }
     }
     term.signals_installed = slot;
 }
@@ -370,15 +373,18 @@ static int term_open(const char* title)
     static int registered;
     if (!registered && atexit(close_at_exit) == 0)
         registered = 1;
-    if (!term.tty)
+    // Messages wait until the end either way: in a recording they would land inside the picture.
+    msg_hold(1);
+    if (!term.tty) {
+        install_signals(0);
         return 1;   // frames go to a file or pipe as they are; nothing is switched
+    }
 
     if (term.keyboard && isatty(term.in_fd) && tcgetattr(term.in_fd, &term.saved) == 0)
         term.raw = 1;
     build_sequences();
-    install_signals();
+    install_signals(1);
     enter_terminal();
-    msg_hold(1);
     return 1;
 }
 
@@ -476,12 +482,10 @@ static void term_close(void)
     if (!term.open)
         return;
     term.open = 0;
-    if (!term.tty)
-        return;
+    msg_hold(0);
     restore_now();
     remove_signals();
     term.raw = 0;
-    msg_hold(0);
 }
 
 // ---- public functions ----

@@ -85,6 +85,20 @@ TEST_F(ScreenTest, LinesStepBeforePlottingAndRoundDown)
     backward.push_back({0, 0});
     EXPECT_EQ(plots, backward);
 
+    // Off the top-left the shifts still round down: a truncating division would plot the start.
+    plots.clear();
+    draw_line(0, 0, -10, 0, 1);
+    std::vector<std::pair<int, int>> negative;
+    for (int x = -1; x >= -10; x--)
+        negative.push_back({x, 0});
+    negative.push_back({-10, 0});
+    EXPECT_EQ(plots, negative);
+    plots.clear();
+    draw_line(5, 5, 5, -5, 1);
+    EXPECT_EQ(plots.front(), std::make_pair(5, 4));
+    EXPECT_EQ(plots.back(), std::make_pair(5, -5));
+    EXPECT_EQ(plots.size(), 11u);
+
     plots.clear();
     draw_line(5, 5, 5, 5, 1);
     EXPECT_EQ(plots, (std::vector<std::pair<int, int>>{{5, 5}}));
@@ -110,6 +124,7 @@ TEST(PixelCombiners, AverageAndSaturatingAddWithTheirCarries)
     EXPECT_EQ(pixel_add_saturate(0x00000080, 0x00000080), 0x000001FEu);
     EXPECT_EQ(pixel_add_saturate(0x00102030, 0x00010203), 0x00102030u + 0x00000202u);  // halves: 0x08,0x10,0x18 + 0,1,1
     EXPECT_EQ(pixel_add_saturate(0, 0), 0u);
+    EXPECT_EQ(pixel_add_saturate(0x80FFFFFF, 0x80FFFFFF), 0x01FFFFFEu);   // byte 3 takes the carry and wraps
 }
 
 }  // namespace

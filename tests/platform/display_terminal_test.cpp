@@ -40,6 +40,7 @@ struct TerminalDriverOnFiles : ::testing::Test {
         if (saved_out < 0)
             return;
         display_close();
+        msg_flush();   // held messages go to the file, after the frames
         display_use(&display_null_driver);
         clock_use_manual(0);
         dup2(saved_out, STDOUT_FILENO);
@@ -77,6 +78,7 @@ TEST_F(TerminalDriverOnFiles, FramesAreWrittenInOneWriteEachAndNothingIsSwitched
     for (auto& c : frame)
         c = {(uint8_t)rng(), (uint8_t)rng()};
     display_write(frame);
+    msg_print(stdout, "a message in the middle\n");
     frame[77].ch ^= 1;
     display_write(frame);
     display_write(frame);   // unchanged: no bytes
@@ -87,6 +89,11 @@ TEST_F(TerminalDriverOnFiles, FramesAreWrittenInOneWriteEachAndNothingIsSwitched
     EXPECT_EQ(st.frames, 3);
     EXPECT_EQ(st.writes, 2);
     std::string out = written();
+    // The message was held until the display closed: it follows the last frame instead of splitting one.
+    const std::string message = "a message in the middle\n";
+    ASSERT_GE(out.size(), message.size());
+    EXPECT_EQ(out.substr(out.size() - message.size()), message);
+    out.resize(out.size() - message.size());
     EXPECT_EQ((long long)out.size(), st.bytes);
     EXPECT_LT(st.largest, st.bytes);
     // No alternate screen, title, cursor or grid requests on something that is not a terminal.

@@ -25,6 +25,19 @@ run_in_x() {  # run_in_x ACTION: start the show on the picture, look, then end i
     local action=$1
     xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         show=$1 work=$2 action=$3
+        close_window() {  # asks the window to close as a window manager would (WM_DELETE_WINDOW)
+            /usr/bin/python3 - "$1" <<PY
+import sys
+from Xlib import display, X
+from Xlib.protocol import event
+d = display.Display()
+w = d.create_resource_object("window", int(sys.argv[1]))
+proto = d.intern_atom("WM_PROTOCOLS")
+delete = d.intern_atom("WM_DELETE_WINDOW")
+w.send_event(event.ClientMessage(window=w, client_type=proto, data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+d.flush()
+PY
+        }
         "$show" --window "$work/pic.tga" > "$work/out.txt" 2>&1 &
         pid=$!
         for i in $(seq 50); do xdotool search --name "KERV16" >/dev/null 2>&1 && break; sleep 0.2; done
@@ -33,32 +46,12 @@ run_in_x() {  # run_in_x ACTION: start the show on the picture, look, then end i
         win=$(xdotool search --name "KERV16" | head -1)
         if [ "$action" = escape ]; then
             xdotool key --window "$win" Escape
-            sleep 0.5; xdotool key --window "$win" Escape   # the first key ends the viewer, the second the show
+            sleep 0.5; xdotool key --window "$win" Escape 2>/dev/null   # in case the first came too early
         else
-            /usr/bin/python3 - "$win" <<PY
-import sys
-from Xlib import display, X
-from Xlib.protocol import event
-d = display.Display()
-w = d.create_resource_object("window", int(sys.argv[1]))
-proto = d.intern_atom("WM_PROTOCOLS")
-delete = d.intern_atom("WM_DELETE_WINDOW")
-w.send_event(event.ClientMessage(window=w, client_type=proto, data=(32, [delete, X.CurrentTime, 0, 0, 0])))
-d.flush()
-PY
+            close_window "$win"
             sleep 0.5
             win=$(xdotool search --name "KERV16" | head -1)
-            [ -n "$win" ] && /usr/bin/python3 - "$win" <<PY
-import sys
-from Xlib import display, X
-from Xlib.protocol import event
-d = display.Display()
-w = d.create_resource_object("window", int(sys.argv[1]))
-proto = d.intern_atom("WM_PROTOCOLS")
-delete = d.intern_atom("WM_DELETE_WINDOW")
-w.send_event(event.ClientMessage(window=w, client_type=proto, data=(32, [delete, X.CurrentTime, 0, 0, 0])))
-d.flush()
-PY
+            [ -n "$win" ] && close_window "$win"
         fi
         for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
         if kill -0 $pid 2>/dev/null; then kill -9 $pid; echo "still running" > "$work/status"; exit 0; fi

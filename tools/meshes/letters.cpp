@@ -372,7 +372,7 @@ int letters_build(const char* font_path, const LetterSet* set, std::vector<MeshO
         word_y0 = std::min(word_y0, g.min_y), word_y1 = std::max(word_y1, g.max_y);
     }
     const double scale = set->em / upem;
-    const double y_shift = set->pivot_middle ? (word_y0 + word_y1) / 2 : word_y0;
+    const double y_shift = set->pivot == PIVOT_MIDDLE ? (word_y0 + word_y1) / 2 : set->pivot == PIVOT_BOTTOM ? word_y0 : 0.0;
     out->clear();
     for (const Glyph& g : glyphs) {
         Tess tess{};

@@ -34,8 +34,8 @@ static int read_options(const char* path, int line_no, std::istringstream& words
                 set->files.push_back(name);
             continue;
         }
-        if (key == "pivot" && (value == "bottom" || value == "middle")) {
-            set->pivot_middle = value == "middle";
+        if (key == "pivot" && (value == "bottom" || value == "middle" || value == "baseline")) {
+            set->pivot = value == "bottom" ? PIVOT_BOTTOM : value == "middle" ? PIVOT_MIDDLE : PIVOT_BASELINE;
             continue;
         }
         if (numeric) {

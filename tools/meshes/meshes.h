@@ -19,14 +19,20 @@ struct MeshOut {
     std::vector<MeshTri> faces;
 };
 
+enum {
+    PIVOT_BOTTOM,    // the word's lowest ink
+    PIVOT_MIDDLE,    // the middle of the word's ink
+    PIVOT_BASELINE,  // the font's baseline
+};
+
 // One word of extruded letters, one mesh per glyph.
 struct LetterSet {
     std::string glyphs;              // UTF-8 text typeset as one word, one glyph per mesh
     std::vector<std::string> files;  // output file per glyph
     double em = 100.0;               // model units per em
     double depth = 10.0;             // extrusion depth, centred on z = 0
-    int pivot_middle = 0;            // 0: y = 0 at the word's lowest ink plus `lift`; 1: at its vertical middle
-    double lift = 0.0;               // added to every y (model units)
+    int pivot = 0;                   // where y = 0 (before `lift`): PIVOT_BOTTOM, PIVOT_MIDDLE or PIVOT_BASELINE
+    double lift = 0.0;               // added to every y after the pivot (model units)
     double step = 0.05;              // longest curve segment, in ems
 };
 

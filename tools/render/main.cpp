@@ -9,9 +9,9 @@ static void usage(FILE* out)
     fprintf(out,
             "usage: kerv16-render MODE [options]   (run from a folder holding data/)\n"
             "  --picture FILE --cells OUT.bin --png OUT.png   convert one 240 x 150 picture\n"
-            "  --times T1,T2,... --out DIR [--step MS]        write frames of the show\n"
+            "  --times T1,T2,... --out DIR [--step MS] [--until MS]  write frames of the show\n"
             "  --log FILE [--until MS] [--step MS]            one line per frame of the show\n"
-            "  --bench [--step MS]                            time every scene of the show\n"
+            "  --bench [--step MS] [--until MS]               time every scene of the show\n"
             "  --gml FILE --times T1,... --out DIR            frames of a GML replay\n");
 }
 

@@ -68,19 +68,21 @@ static int read_picture(const char* path)
 
 int render_picture(int argc, char** argv)
 {
-    const char *picture = nullptr, *cells_out = nullptr, *png_out = nullptr;
+    const char *picture = nullptr, *cells_out = nullptr, *png_out = nullptr, *screen_out = nullptr;
     for (int i = 1; i < argc; i++) {
         const char** slot = !strcmp(argv[i], "--picture") ? &picture
                             : !strcmp(argv[i], "--cells") ? &cells_out
                             : !strcmp(argv[i], "--png")   ? &png_out
+                            : !strcmp(argv[i], "--screen") ? &screen_out
                                                           : nullptr;
         if (!slot || i + 1 >= argc) {
-            fprintf(stderr, "kerv16-render: --picture FILE [--cells OUT.bin] [--png OUT.png]; unexpected %s\n", argv[i]);
+            fprintf(stderr, "kerv16-render: --picture FILE [--cells OUT.bin] [--png OUT.png] [--screen OUT.png]; "
+                    "unexpected %s\n", argv[i]);
             return 2;
         }
         *slot = argv[++i];
     }
-    if (!picture || (!cells_out && !png_out)) {
+    if (!picture || (!cells_out && !png_out && !screen_out)) {
         fprintf(stderr, "kerv16-render: --picture FILE needs --cells OUT.bin or --png OUT.png\n");
         return 2;
     }
@@ -96,5 +98,7 @@ int render_picture(int argc, char** argv)
         ok &= render_write_cells_bin(cells_out, cells);
     if (png_out)
         ok &= render_write_cells_png(png_out, cells);
+    if (screen_out)
+        ok &= render_write_screen_png(screen_out, screen);  // the Screen as converted
     return ok ? 0 : 1;
 }
