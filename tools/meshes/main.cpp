@@ -1,5 +1,6 @@
 // main.cpp -- kerv16-meshes: writes the show's BOF meshes from the description in content/meshes.txt
 #include "meshes.h"
+#include "tool_options.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,27 +64,10 @@ static std::string out_path(const char* dir, const std::string& name)
 
 int main(int argc, char** argv)
 {
-    const char *content = nullptr, *fonts = nullptr, *out = nullptr;
-    for (int i = 1; i < argc; i++) {
-        if (!strcmp(argv[i], "--help")) {
-            usage(stdout);
-            return 0;
-        }
-        if (i + 1 < argc && !strcmp(argv[i], "--content"))
-            content = argv[++i];
-        else if (i + 1 < argc && !strcmp(argv[i], "--fonts"))
-            fonts = argv[++i];
-        else if (i + 1 < argc && !strcmp(argv[i], "--out"))
-            out = argv[++i];
-        else {
-            usage(stderr);
-            return 2;
-        }
-    }
-    if (!content || !fonts || !out) {
-        usage(stderr);
-        return 2;
-    }
+    const char *content, *fonts, *out;
+    int status = tool_read_options(argc, argv, usage, &content, &fonts, &out);
+    if (status >= 0)
+        return status;
     FILE* f = fopen(content, "r");
     if (!f) {
         fprintf(stderr, "kerv16-meshes: cannot read %s\n", content);

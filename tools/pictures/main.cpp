@@ -1,5 +1,6 @@
 // main.cpp -- kerv16-pictures: writes every TGA picture of the show from the sources in content/
 #include "pictures.h"
+#include "tool_options.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,27 +17,10 @@ static void usage(FILE* out)
 
 int main(int argc, char** argv)
 {
-    const char *content = nullptr, *fonts = nullptr, *out = nullptr;
-    for (int i = 1; i < argc; i++) {
-        if (!strcmp(argv[i], "--help")) {
-            usage(stdout);
-            return 0;
-        }
-        if (i + 1 < argc && !strcmp(argv[i], "--content"))
-            content = argv[++i];
-        else if (i + 1 < argc && !strcmp(argv[i], "--fonts"))
-            fonts = argv[++i];
-        else if (i + 1 < argc && !strcmp(argv[i], "--out"))
-            out = argv[++i];
-        else {
-            usage(stderr);
-            return 2;
-        }
-    }
-    if (!content || !fonts || !out) {
-        usage(stderr);
-        return 2;
-    }
+    const char *content, *fonts, *out;
+    int status = tool_read_options(argc, argv, usage, &content, &fonts, &out);
+    if (status >= 0)
+        return status;
     if (!text_init(fonts))
         return 1;
     int ok = make_spheres(out) && make_textures(out) && make_pages(content, out);
