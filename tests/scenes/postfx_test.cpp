@@ -1,6 +1,8 @@
 // postfx_test.cpp -- grain, fade, blur, row shift, warp and the end chain on the Screen
 #include <gtest/gtest.h>
 
+#include "rand_helpers.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -28,17 +30,6 @@ struct PostFx : ::testing::Test {
     }
     static uint32_t& at(int x, int y) { return screen[y * SCREEN_W + x]; }
 };
-
-uint32_t state_after(uint32_t seed, int draws)
-{
-    uint32_t saved = rand_state;
-    demo_srand(seed);
-    for (int k = 0; k < draws; k++)
-        demo_rand();
-    uint32_t s = rand_state;
-    rand_state = saved;
-    return s;
-}
 
 TEST_F(PostFx, NoiseAmountOneKeepsPictureButDrawsPerPixel)
 {

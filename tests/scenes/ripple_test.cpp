@@ -1,6 +1,8 @@
 // ripple_test.cpp -- wave steps (borders, truncation), the catch-up clock, the rain and flash scenes
 #include <gtest/gtest.h>
 
+#include "rand_helpers.h"
+
 #include <cstring>
 #include <vector>
 
@@ -23,17 +25,6 @@ struct Field {
 
 int hook_calls;
 void count_hook(RippleField*) { hook_calls++; }
-
-uint32_t state_after(uint32_t seed, int draws)
-{
-    uint32_t saved = rand_state;
-    demo_srand(seed);
-    for (int k = 0; k < draws; k++)
-        demo_rand();
-    uint32_t s = rand_state;
-    rand_state = saved;
-    return s;
-}
 
 TEST(RippleStep, AllZeroFieldStaysZero)
 {
