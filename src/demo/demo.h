@@ -34,6 +34,26 @@ int demo_main(int argc, char** argv);  // the whole program; returns the exit st
 void demo_handle_key(void);            // the main loop's key step: reads one waiting key, may seek
 void show_picture(const char* name);   // viewer mode: the picture until a key is waiting
 
+// ---- pacing: at most N frames a second, sleeping between them ----
+
+enum {
+    PACING_SLOW_SCENE = 5,  // the underwater scene: its particle account gains what frames exceed 16 ms
+    PACING_SLOW_MS = 20,    // so frames there are at least this far apart
+};
+struct DemoPacing {
+    int fps;                // 0: unpaced, frames as fast as they can be drawn
+    uint32_t due_ms;        // clock when the next frame is due
+    int carry;              // remainder of 1000 / fps carried to the next step (1/fps ms)
+    long frames;            // frames drawn while paced
+    long paced;             // frames after which the loop had time to sleep
+    long skipped;           // frame slots missed because a frame took too long
+};
+extern DemoPacing demo_pacing;
+
+void pacing_start(int fps, uint32_t now);        // the first frame is due at once
+int pacing_wait_ms(uint32_t now);                // ms until the next frame is due, 0 when it is
+void pacing_frame_done(uint32_t now, int scene); // schedules the next frame after one of this scene
+
 // ---- asset table (start-up, shut-down) ----
 
 void load_assets(void);
