@@ -37,7 +37,8 @@ struct DemoOptions {
     int stats;                 // 1: frames, rate and bytes per frame on standard error at exit
     int headless;              // 1: the null display and the null audio device
     int window;                // 1: the window display instead of the terminal
-    int fps;                   // frames per second of a capture
+    int fps;                   // frames per second of a capture; at most this many a second otherwise (0: unpaced)
+    int layout;                // TERMINAL_LAYOUT_*: how the terminal lays the cells out (0: by its size)
     int until_ms;              // stop at this demo time; 0 runs to the end of the timeline
     int silent;                // 1: no soundtrack at all (the renderer and the benches)
 };

@@ -31,12 +31,14 @@ static struct {
 
 // ---- internal functions ----
 
-// Frames, rate and bytes per frame, on standard error so piped frames stay clean.
-// Other displays than the terminal write no bytes of their own: they report the main loop's frames.
+// Frames, rate and bytes per frame, on standard error so piped frames stay clean; the terminal's
+// layout and size, and how the frames were paced. Other displays than the terminal write no bytes
+// of their own: they report the main loop's frames.
 static void print_stats(uint32_t opened_ms, uint32_t closed_ms, long loop_frames)
 {
     TerminalStats st = {};
-    if (display_current() == &display_terminal_driver)
+    int terminal = display_current() == &display_terminal_driver;
+    if (terminal)
         terminal_get_stats(&st);
     else
         st.frames = loop_frames;
@@ -44,6 +46,18 @@ static void print_stats(uint32_t opened_ms, uint32_t closed_ms, long loop_frames
     fprintf(stderr, "kerv16: %ld frames in %.1f s, %.1f frames/s; bytes per frame: mean %.0f, largest %ld\n",
             st.frames, seconds, seconds > 0 ? (double)st.frames / seconds : 0.0,
             st.frames ? (double)st.bytes / (double)st.frames : 0.0, st.largest);
+    if (terminal) {
+        char cell[48] = "";
+        if (st.cell_w > 0)
+            snprintf(cell, sizeof cell, " of %d x %d pixels", st.cell_w, st.cell_h);
+        fprintf(stderr, "kerv16: layout %s in a terminal of %d x %d cells%s\n", terminal_layout_name(st.layout),
+                st.cols, st.rows, cell);
+    }
+    if (demo_pacing.fps > 0)
+        fprintf(stderr, "kerv16: paced at most %d frames a second: %ld of %ld frames with time to spare, %ld slots skipped\n",
+                demo_pacing.fps, demo_pacing.paced, demo_pacing.frames, demo_pacing.skipped);
+    else
+        fprintf(stderr, "kerv16: unpaced\n");
 }
 
 // The mode comes from the upper-cased last four characters; the file opens under its own name.
@@ -126,6 +140,7 @@ int demo_start(const DemoOptions* opts)
         // The terminal display also serves a pipe or file: the frames are written, nothing is switched.
         display_use(opts->headless ? &display_null_driver : opts->window ? &display_window_driver : &display_terminal_driver);
     }
+    terminal_set_layout(opts->layout);
     // Without a display there is nobody to listen either; a capture muxes the soundtrack file itself.
     music_use_audio(opts->headless || opts->capture_file ? &audio_null_driver : &audio_sdl_driver);
     screen_create();
@@ -179,11 +194,21 @@ int demo_main(int argc, char** argv)
         return status;
     if (!demo_start(&opts))
         return 1;
+    // Frames nobody can see are not drawn: a screen is paced, memory and a capture are not.
+    pacing_start(opts.headless || opts.capture_file ? 0 : opts.fps, clock_ticks());
     while (!end_flag) {
+        int wait = pacing_wait_ms(clock_ticks());
+        if (wait > 0) {
+            display_idle(wait);   // a key wakes it and is acted on at once
+            if (display_key_waiting())
+                demo_handle_key();
+            continue;
+        }
         int t = (int)(clock_ticks() - start_tick);
         if (opts.until_ms > 0 && t >= opts.until_ms)
             break;
         demo_frame(t);
+        pacing_frame_done(clock_ticks(), compose_info.scene);
         if (display_key_waiting())
             demo_handle_key();
     }

@@ -1,5 +1,6 @@
 // options.cpp -- the show's command line: one table of options, read in order, and the usage text drawn from it
 #include "demo/demo.h"
+#include "platform/terminal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,9 +51,18 @@ static int apply_capture(DemoOptions* o, const char* v) { return o->capture_file
 
 static int apply_fps(DemoOptions* o, const char* v)
 {
-    if (parse_range(v, 1, 240, &o->fps))
+    if (parse_range(v, 0, 240, &o->fps))
         return OPTION_GO_ON;
-    fprintf(stderr, "kerv16: --fps takes a whole number from 1 to 240\n");
+    fprintf(stderr, "kerv16: --fps takes a whole number from 0 to 240\n");
+    return OPTION_REFUSED;
+}
+
+static int apply_layout(DemoOptions* o, const char* v)
+{
+    o->layout = terminal_layout_parse(v);
+    if (o->layout >= 0)
+        return OPTION_GO_ON;
+    fprintf(stderr, "kerv16: --layout takes auto, wide, grid or compact, not %s\n", v);
     return OPTION_REFUSED;
 }
 
@@ -71,7 +81,10 @@ static const OptionRow OPTIONS[] = {
     {"--stats", nullptr, "at exit, print frames drawn, frames per second and bytes written per frame", apply_stats},
     {"--window", nullptr, "show the cells in a window with the VGA font (Alt+Enter: full screen)", apply_window},
     {"--capture", "FILE", "render the whole show into a video (with ffmpeg), as fast as it goes", apply_capture},
-    {"--fps", "N", "frames per second of --capture (default 60)", apply_fps},
+    {"--layout", "NAME", "auto, wide, grid or compact: how the terminal shows the cells (auto: by its size)",
+     apply_layout},
+    {"--fps", "N", "at most N frames a second in the terminal, or those of --capture (default 60; 0: unpaced)",
+     apply_fps},
     {"--until", "MS", "stop the show at this demo time (milliseconds)", apply_until},
     {"--headless", nullptr, "draw into memory only: no output, no keyboard, no sound (the show runs to its end)",
      apply_headless},
@@ -133,6 +146,10 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts)
         int done = row->apply(opts, value);
         if (done != OPTION_GO_ON)
             return done == OPTION_DONE ? 0 : 2;
+    }
+    if (opts->capture_file && opts->fps == 0) {
+        fprintf(stderr, "kerv16: a capture needs --fps from 1 to 240\n");
+        return 2;
     }
     return DEMO_RUN;
 }

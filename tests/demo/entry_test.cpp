@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "demo/demo.h"
+#include "platform/terminal.h"
 #include "gfx2d/gfx2d.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
@@ -124,7 +125,7 @@ TEST(ProgramEntry, OptionsOfOurOwn)
     testing::internal::CaptureStdout();
     EXPECT_EQ(demo_main(2, argv_help), 0);
     std::string help_text = testing::internal::GetCapturedStdout();
-    for (const char* name : {"--stats", "--headless", "--capture FILE", "--fps N", "--until MS", "--window"})
+    for (const char* name : {"--stats", "--headless", "--capture FILE", "--fps N", "--until MS", "--window", "--layout NAME"})
         EXPECT_NE(help_text.find(name), std::string::npos) << name;
 }
 
@@ -174,10 +175,22 @@ TEST(ProgramOptions, BadValuesAreRefusedWithTheReason)
     std::string err;
     EXPECT_EQ(parse("--fps 1", &o), DEMO_RUN);
     EXPECT_EQ(o.fps, 1);
-    for (const char* line : {"--fps 0", "--fps 241", "--fps 60x", "--fps -5"}) {
+    EXPECT_EQ(parse("--fps 0", &o), DEMO_RUN);   // unpaced
+    EXPECT_EQ(o.fps, 0);
+    for (const char* line : {"--fps 241", "--fps 60x", "--fps -5"}) {
         EXPECT_EQ(parse(line, &o, &err), 2) << line;
-        EXPECT_NE(err.find("--fps takes a whole number from 1 to 240"), std::string::npos) << line;
+        EXPECT_NE(err.find("--fps takes a whole number from 0 to 240"), std::string::npos) << line;
     }
+    EXPECT_EQ(parse("--capture x.mp4 --fps 0", &o, &err), 2);
+    EXPECT_NE(err.find("a capture needs --fps from 1 to 240"), std::string::npos);
+    EXPECT_EQ(o.layout, TERMINAL_LAYOUT_AUTO);
+    for (auto name : {std::pair<const char*, int>{"wide", TERMINAL_LAYOUT_WIDE}, {"grid", TERMINAL_LAYOUT_GRID},
+                      {"compact", TERMINAL_LAYOUT_COMPACT}, {"auto", TERMINAL_LAYOUT_AUTO}}) {
+        EXPECT_EQ(parse(std::string("--layout ") + name.first, &o), DEMO_RUN);
+        EXPECT_EQ(o.layout, name.second);
+    }
+    EXPECT_EQ(parse("--layout square", &o, &err), 2);
+    EXPECT_NE(err.find("--layout takes auto, wide, grid or compact, not square"), std::string::npos);
     EXPECT_EQ(parse("--until soon", &o, &err), 2);
     EXPECT_NE(err.find("--until takes whole milliseconds"), std::string::npos);
     EXPECT_EQ(parse("--until -1", &o), 2);
