@@ -4,23 +4,34 @@ ASAN      ?= build-asan
 JOBS      ?= $(shell nproc)
 ARGS      ?=
 CMAKE_ARGS ?=
+PREFIX    ?= /usr/local
+DEPS      = run
+WERROR    =
 
-.PHONY: all deps configure build run test test-plain test-asan render quality clean
+# The tests need the testing packages too, and treat warnings as errors.
+test test-plain test-asan: DEPS = test
+test test-plain test-asan: WERROR = -DKERV_WERROR=ON
+
+.PHONY: all deps configure build run install test test-plain test-asan render quality clean
 
 all: build
 
 deps:
-	@sh tools/deps.sh
+	@sh tools/deps.sh $(DEPS)
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The show reads data/ relative to the working directory, so it runs from the build folder.
+# The show finds data/ in the working directory, else beside itself, else in ../share/kerv16.
 run: build
 	cd $(BUILD) && ./kerv16 $(ARGS)
+
+# bin/kerv16 and share/kerv16/data under PREFIX (make install PREFIX=~/.local needs no root).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 test: test-plain test-asan
 
@@ -29,7 +40,7 @@ test-plain: build
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer, on the plain build's data.
 test-asan: build
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKERV_SANITIZE=ON -DKERV_BUILD_DATA=OFF \
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKERV_SANITIZE=ON -DKERV_BUILD_DATA=OFF $(WERROR) \
 	      -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
 	cmake --build $(ASAN) -j$(JOBS) --target kerv16_tests
 	cd $(ASAN) && ctest --output-on-failure -j$(JOBS) -L unit

@@ -1,6 +1,7 @@
 // sync.cpp -- keyed tracks: the device, loading a track file, finding keys, interpolating
 #include "timeline/timeline.h"
 #include "platform/display.h"
+#include "timeline/track_format.h"
 
 #include <climits>
 #include <cmath>
@@ -12,7 +13,6 @@
 
 enum {
     SYNC_PATH_MAX = 260,   // bytes of a track file path, terminator included
-    SYNC_KEY_BYTES = 9,    // row (4), value (4), type (1), packed
 };
 
 // ---- state ----
@@ -127,8 +127,8 @@ int sync_load_track(const char* path, SyncTrack* track)
     if (fseek(f, 0, SEEK_END) == 0)
         size = ftell(f);
     rewind(f);
-    unsigned char head[4];
-    if (size < 4 || fread(head, 1, 4, f) != 4) {
+    unsigned char head[TRACK_COUNT_BYTES];
+    if (size < TRACK_COUNT_BYTES || fread(head, 1, TRACK_COUNT_BYTES, f) != TRACK_COUNT_BYTES) {
         fclose(f);
         return reject(path, track, "file too short for a key count, bytes", size);
     }
@@ -137,7 +137,7 @@ int sync_load_track(const char* path, SyncTrack* track)
         fclose(f);
         return reject(path, track, "negative key count", n);
     }
-    if ((long)n > (size - 4) / SYNC_KEY_BYTES) {
+    if ((long)n > (size - TRACK_COUNT_BYTES) / TRACK_KEY_BYTES) {
         fclose(f);
         return reject(path, track, "keys truncated: key count larger than the file holds", n);
     }
@@ -150,15 +150,15 @@ int sync_load_track(const char* path, SyncTrack* track)
     track->keys = keys;
     track->key_count = 0;
     for (int32_t i = 0; i < n; i++) {
-        unsigned char rec[SYNC_KEY_BYTES];
-        if (fread(rec, 1, SYNC_KEY_BYTES, f) != SYNC_KEY_BYTES) {
+        unsigned char rec[TRACK_KEY_BYTES];
+        if (fread(rec, 1, TRACK_KEY_BYTES, f) != TRACK_KEY_BYTES) {
             fclose(f);
             return reject(path, track, "read failed at key", i);
         }
-        keys[i].row = read_le32(rec);
-        uint32_t bits = (uint32_t)read_le32(rec + 4);
+        keys[i].row = read_le32(rec + TRACK_KEY_ROW);
+        uint32_t bits = (uint32_t)read_le32(rec + TRACK_KEY_VALUE);
         memcpy(&keys[i].value, &bits, 4);
-        keys[i].type = (int8_t)rec[8];
+        keys[i].type = (int8_t)rec[TRACK_KEY_TYPE];
         if (i > 0 && keys[i].row <= keys[i - 1].row) {
             fclose(f);
             return reject(path, track, "rows not strictly increasing at key", i);
@@ -204,13 +204,13 @@ float sync_get_value(const SyncTrack* track, double x)
     double t = (x - k->row) / ((double)n->row - k->row);
     float delta = n->value - k->value;
     switch (k->type) {
-    case 0:
+    case TRACK_STEP:
         return k->value;
-    case 1:
+    case TRACK_LINEAR:
         return (float)(k->value + t * delta);
-    case 2:
+    case TRACK_SMOOTH:
         return (float)(k->value + t * t * (3 - 2 * t) * delta);
-    case 3:
+    case TRACK_RAMP:
         return (float)(k->value + pow(t, 2.0) * delta);
     default:
         return 0.0f;

@@ -14,3 +14,4 @@ int render_write_png(const char* path, const uint8_t* rgb, int width, int height
 int render_write_screen_png(const char* path, const uint32_t* pixels);              // 240 x 150
 int render_write_cells_png(const char* path, const DisplayCell* cells);             // 640 x 400, 8 x 8 glyphs
 int render_write_cells_bin(const char* path, const DisplayCell* cells);             // 4000 x (char, attr)
+int render_make_dir(const char* dir);  // the output folder and its parents; 1 when it is there (else reported)
