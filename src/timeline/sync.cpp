@@ -1,7 +1,9 @@
 // sync.cpp -- keyed tracks: the device, loading a track file, finding keys, interpolating
 #include "timeline/timeline.h"
 #include "platform/display.h"
+#include "platform/file.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +15,7 @@
 enum {
     SYNC_PATH_MAX = 260,   // bytes of a track file path, terminator included
     SYNC_KEY_BYTES = 9,    // row (4), value (4), type (1), packed
+    SYNC_TYPE_LAST = 3,    // step, linear, smooth, ramp: 0 to 3; higher types are refused at load
 };
 
 // ---- state ----
@@ -117,12 +120,18 @@ const char* sync_track_path(const char* base, const char* name)
 
 // Returns 0 when the file was read, 1 when it could not be opened, 2 when its content was rejected.
 // The key count is checked against the file size before anything is allocated, and the rows must
-// rise strictly (the search relies on it); bytes after the last key are ignored.
+// rise strictly (the search relies on it); bytes after the last key are ignored. A value that is
+// not finite (the scenes would feed it on into their maths) or a type above 3 marks the file as
+// corrupt; negative types are kept and evaluate to 0, as the evaluation has always treated them.
 int sync_load_track(const char* path, SyncTrack* track)
 {
-    FILE* f = fopen(path, "rb");
-    if (!f)
+    FILE* f = file_open_data(path);
+    if (!f) {
+        // A missing track is silent (it yields 0 everywhere); anything else in its place is named.
+        if (errno != ENOENT)
+            msg_print(stderr, "sync: %s: %s; track left without keys\n", path, file_problem());
         return 1;
+    }
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0)
         size = ftell(f);
@@ -159,6 +168,14 @@ int sync_load_track(const char* path, SyncTrack* track)
         uint32_t bits = (uint32_t)read_le32(rec + 4);
         memcpy(&keys[i].value, &bits, 4);
         keys[i].type = (int8_t)rec[8];
+        if (!std::isfinite(keys[i].value)) {
+            fclose(f);
+            return reject(path, track, "value not finite at key", i);
+        }
+        if (keys[i].type > SYNC_TYPE_LAST) {
+            fclose(f);
+            return reject(path, track, "unknown interpolation type at key", i);
+        }
         if (i > 0 && keys[i].row <= keys[i - 1].row) {
             fclose(f);
             return reject(path, track, "rows not strictly increasing at key", i);
