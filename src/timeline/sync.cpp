@@ -219,7 +219,11 @@ float sync_get_value(const SyncTrack* track, double x)
     const SyncKey* k = &track->keys[i];
     const SyncKey* n = &track->keys[i + 1];
     double t = (x - k->row) / ((double)n->row - k->row);
-    float delta = n->value - k->value;
+    // Two finite keys far apart (3e38 and -3e38) overflow a float difference; 0 x infinity would
+    // then give NaN between them. Such pairs take the difference in double, the rest as always.
+    double delta = n->value - k->value;
+    if (!std::isfinite(delta))
+        delta = (double)n->value - (double)k->value;
     switch (k->type) {
     case 0:
         return k->value;

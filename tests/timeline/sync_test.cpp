@@ -200,6 +200,22 @@ TEST(SyncLoad, CorruptFilesGiveNoKeysAndOneLine)
     }
 }
 
+// The difference of two such keys is beyond a float; the values between them must stay finite.
+TEST(SyncValue, KeysAtOppositeEndsOfTheFloatRangeInterpolate)
+{
+    std::vector<SyncKey> keys = {{0, 3e38f, 1}, {10, -3e38f, 0}};
+    SyncTrack t = make_track(keys);
+    EXPECT_EQ(sync_get_value(&t, 0.0), 3e38f);
+    EXPECT_EQ(sync_get_value(&t, 5.0), 0.0f);
+    EXPECT_EQ(sync_get_value(&t, 2.5), 1.5e38f);
+    keys[0].type = 2;
+    EXPECT_EQ(sync_get_value(&t, 0.0), 3e38f);
+    EXPECT_EQ(sync_get_value(&t, 5.0), 0.0f);
+    keys[0].type = 3;
+    EXPECT_EQ(sync_get_value(&t, 0.0), 3e38f);
+    EXPECT_EQ(sync_get_value(&t, 5.0), 1.5e38f);
+}
+
 TEST(SyncLoad, EveryTypeFromStepToRampAndHugeFiniteValuesLoad)
 {
     SyncTrack t = {};
