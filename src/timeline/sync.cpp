@@ -207,7 +207,11 @@ float sync_get_value(const SyncTrack* track, double x)
         return 0.0f;
     double fl = floor(x);
     // Rows outside the integer range (or not a number) clamp instead of overflowing the conversion.
-    int r = fl >= (double)INT_MAX ? INT_MAX : fl >= (double)INT_MIN ? (int)fl : INT_MIN;
+    // Below it x clamps too: with a key on INT_MIN, t would otherwise leave 0..1 and the value
+    // run off to infinity.
+    if (!(fl >= (double)INT_MIN))
+        x = fl = (double)INT_MIN;
+    int r = fl >= (double)INT_MAX ? INT_MAX : (int)fl;
     int i = sync_find_key(track, r);
     if (i < 0) {
         i = -i - 2;

@@ -216,6 +216,18 @@ TEST(SyncValue, KeysAtOppositeEndsOfTheFloatRangeInterpolate)
     EXPECT_EQ(sync_get_value(&t, 5.0), 1.5e38f);
 }
 
+// A key on the lowest row: rows below the integer range (and NaN) read as that row, not as a
+// fraction far outside the pair.
+TEST(SyncValue, RowsBelowTheIntegerRangeReadTheFirstKey)
+{
+    std::vector<SyncKey> keys = {{INT32_MIN, 3e38f, 1}, {10, -3e38f, 0}};
+    SyncTrack t = make_track(keys);
+    for (double row : {-1e12, -2147483648.5, (double)-INFINITY, (double)NAN, -2147483648.0})
+        EXPECT_EQ(sync_get_value(&t, row), 3e38f) << row;
+    EXPECT_EQ(sync_get_value(&t, 10.0), -3e38f);
+    EXPECT_EQ(sync_get_value(&t, 1e300), -3e38f);
+}
+
 TEST(SyncLoad, EveryTypeFromStepToRampAndHugeFiniteValuesLoad)
 {
     SyncTrack t = {};
