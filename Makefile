@@ -1,6 +1,8 @@
 # Makefile -- one-command set-up: `make run` plays the show, `make test` runs every test.
 BUILD     ?= build
 ASAN      ?= build-asan
+FUZZ      ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 ARGS      ?=
 CMAKE_ARGS ?=
@@ -9,10 +11,10 @@ DEPS      = run
 WERROR    =
 
 # The tests need the testing packages too, and treat warnings as errors.
-test test-plain test-asan: DEPS = test
+test test-plain test-asan fuzz: DEPS = test
 test test-plain test-asan: WERROR = -DKERV_WERROR=ON
 
-.PHONY: all deps configure build run install test test-plain test-asan render quality clean
+.PHONY: all deps configure build run install test test-plain test-asan fuzz render quality clean
 
 all: build
 
@@ -49,5 +51,10 @@ test-asan: build
 quality: build
 	sh tools/quality/run.sh $(BUILD)
 
+# Every libFuzzer target for FUZZ_SECONDS each (clang only; skipped with a note without it).
+# FUZZ_TARGETS="gml sync" runs only those.
+fuzz: build
+	JOBS=$(JOBS) sh fuzz/run.sh $(abspath $(BUILD)) $(abspath $(FUZZ)) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN)
+	rm -rf $(BUILD) $(ASAN) $(FUZZ)

@@ -8,7 +8,8 @@ RUN_PACKAGES="cmake g++ make pkg-config
  libfreetype-dev fonts-dejavu-core libglu1-mesa-dev zlib1g-dev libstb-dev
  console-data console-setup-linux"
 TEST_PACKAGES="libgtest-dev libvterm-dev libpng-dev
- tmux xvfb xauth xdotool python3-xlib ffmpeg chafa caca-utils imagemagick python3-pil sox"
+ tmux xvfb xauth xdotool python3-xlib ffmpeg chafa caca-utils imagemagick python3-pil sox
+ clang libclang-rt-14-dev"
 case "${1:-test}" in
   run) PACKAGES="$RUN_PACKAGES" ;;
   test) PACKAGES="$RUN_PACKAGES $TEST_PACKAGES" ;;
