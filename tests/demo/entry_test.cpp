@@ -94,7 +94,7 @@ TEST_F(MainLoopKeys, ArrowsMoveTheStartTickBySeconds)
 // which draws one frame, reads it and shuts down. Returns one bit per failed check.
 int run_viewer_then_escape(void)
 {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    putenv((char*)"SDL_AUDIODRIVER=dummy");
     display_null_reset();
     end_flag = 0;
     display_null_push_key(KEY_ESCAPE);
