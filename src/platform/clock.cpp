@@ -25,16 +25,5 @@ void clock_sleep(uint32_t ms)
         clk.value += ms;
         return;
     }
-    timespec ts = {(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
-
-void clock_sleep(uint32_t ms)
-{
-    if (clk.manual) {
-        clk.value += ms;
-        return;
-    }
     clock_system_sleep(ms);
 }

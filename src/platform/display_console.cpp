@@ -37,6 +37,7 @@ static struct {
     volatile LONG quit;              // raised by the control handler; read as an Escape
     volatile LONG restored;          // 1 once the console is back as it was (either thread)
     HANDLE restored_event;           // set when the main thread has restored the console
+    int layout_wanted;               // a terminal layout asked for on the command line
     long frames;                     // frames written, for --stats
     uint32_t first_ms, last_ms;      // GetTickCount at the first and last frame
     CHAR_INFO cells[DISPLAY_CELLS];  // the frame as written
@@ -118,6 +119,11 @@ static int console_open(const char* title)
 {
     if (con.opened)
         return 1;
+    // The console shows the 80 x 50 cells as they are; terminal layouts belong to the Linux build.
+    if (con.layout_wanted != TERMINAL_LAYOUT_AUTO) {
+        msg_print(stderr, "kerv16: --layout is not available in this build (the Windows console build)\n");
+        return 0;
+    }
     con.out = find_console(&con.own_out);
     if (!con.out) {
         msg_print(stderr, "kerv16: there is no console to draw on; start kerv16.exe from cmd or by double-click\n");
@@ -197,6 +203,17 @@ static int console_read_key(void)
 
 static int console_wait_key(void) { return con.quit ? KEY_ESCAPE : _getch(); }
 
+// The input handle is signalled while console input waits, so a key cuts the wait short.
+static void console_idle(int ms)
+{
+    if (ms <= 0 || con.quit)
+        return;
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (in && in != INVALID_HANDLE_VALUE && WaitForSingleObject(in, (DWORD)ms) != WAIT_FAILED)
+        return;
+    Sleep((DWORD)ms);
+}
+
 static void console_close(void)
 {
     if (!con.opened)
@@ -214,7 +231,7 @@ static void console_close(void)
 
 const DisplayDriver display_terminal_driver = {
     "console",          console_open,      console_set_grid, console_write, console_key_waiting,
-    console_read_key,   console_wait_key,  console_close,
+    console_read_key,   console_wait_key,  console_close,    console_idle,
 };
 
 // The console is handed whole frames; the bytes are those of the CHAR_INFO cells.
@@ -227,7 +244,12 @@ void terminal_get_stats(TerminalStats* stats)
     stats->largest = con.frames ? (long)sizeof con.cells : 0;
     stats->first_ms = con.first_ms;
     stats->last_ms = con.last_ms;
+    stats->layout = TERMINAL_LAYOUT_GRID;
+    stats->cols = DISPLAY_COLS;
+    stats->rows = DISPLAY_ROWS;
 }
+
+void terminal_set_layout(int wanted) { con.layout_wanted = wanted; }
 
 // Ctrl+C ends the show as Escape does, with status 0: there are no signals to re-raise here.
 int terminal_quit_signal(void) { return 0; }

@@ -23,9 +23,10 @@ static void no_close(void) {}
 
 // ---- public functions ----
 
-const DisplayDriver display_window_driver = {"window", window_open, no_grid, no_write, no_key, no_read, no_read, no_close};
-const DisplayDriver display_capture_driver = {"capture", capture_open, no_grid, no_write, no_key, no_read, no_read,
-                                              no_close};
+const DisplayDriver display_window_driver = {"window", window_open, no_grid, no_write, no_key,
+                                             no_read,  no_read,     no_close, nullptr};
+const DisplayDriver display_capture_driver = {"capture", capture_open, no_grid, no_write, no_key,
+                                              no_read,   no_read,      no_close, nullptr};
 
 int capture_setup(const char*, int, const char*, int) { return 0; }
 int capture_finish(void) { return 1; }
