@@ -13,5 +13,5 @@ foreach(case headless)
            COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/wine_tmux.sh ${CMAKE_SOURCE_DIR}/tools/windows/wine.sh
                    ${CMAKE_BINARY_DIR}/wine-prefix $<TARGET_FILE:kerv16> ${case}
            WORKING_DIRECTORY ${KERV_DATA_ROOT})
-  set_tests_properties(e2e_wine_${case} PROPERTIES LABELS e2e TIMEOUT 120 RESOURCE_LOCK wine_console)
+  set_tests_properties(e2e_wine_${case} PROPERTIES LABELS e2e TIMEOUT 300 RESOURCE_LOCK wine_console)
 endforeach()
