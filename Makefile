@@ -3,11 +3,13 @@ BUILD     ?= build
 ASAN      ?= build-asan
 WIN64     ?= build-win64
 WIN32     ?= build-win32
+FUZZ      ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 ARGS      ?=
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-plain test-asan test-windows windows render quality clean
+.PHONY: all deps configure build run test test-plain test-asan test-windows windows fuzz render quality clean
 
 all: build
 
@@ -63,5 +65,10 @@ windows: build
 quality: build
 	sh tools/quality/run.sh $(BUILD)
 
+# Every libFuzzer target for FUZZ_SECONDS each (clang only; skipped with a note without it).
+# FUZZ_TARGETS="gml sync" runs only those.
+fuzz: build
+	JOBS=$(JOBS) sh fuzz/run.sh $(abspath $(BUILD)) $(abspath $(FUZZ)) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN) $(WIN64) $(WIN32) dist
+	rm -rf $(BUILD) $(ASAN) $(FUZZ) $(WIN64) $(WIN32) dist
