@@ -20,5 +20,5 @@ int glyphs_write_source(const GlyphSet* set, const char* path);  // the engine's
 
 extern double texture_weight_l, texture_weight_fine, texture_weight_ab, mean_weight_ab;  // error weights, for tuning
 
-// Fills charmap (118098 bytes) and colmap (163840 bytes) from the glyph coverage.
+// Fills charmap (CHAR_TABLE_BYTES) and colmap (COLMAP_BYTES) from the glyph coverage.
 void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap);

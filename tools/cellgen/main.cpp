@@ -1,5 +1,6 @@
 // main.cpp -- kerv16-cellgen: the 8 x 8 font source and the cell conversion tables, from the console fonts
 #include "cellgen.h"
+#include "console/cell_format.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,16 +8,7 @@
 #include <string>
 #include <vector>
 
-// The static stb functions this file does not call are only reported at the end of the file.
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "stb_image_write.h"
-#pragma GCC diagnostic pop
 
 // ---- internal functions ----
 
@@ -88,7 +80,7 @@ int main(int argc, char** argv)
         return glyphs_write_source(&set, out) ? 0 : 1;
     if (!strcmp(what, "sheet"))
         return write_sheet(&set, out) ? 0 : 1;
-    static uint8_t charmap[118098], colmap[163840];
+    static uint8_t charmap[CHAR_TABLE_BYTES], colmap[COLMAP_BYTES];
     tables_build(&set, charmap, colmap);
     std::string dir = out;
     return write_file(dir + "/charmap.lut", charmap, sizeof charmap) &&

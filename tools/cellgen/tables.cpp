@@ -17,6 +17,7 @@
 //   So a glyph that spreads its ink evenly (0xB0, 0xB1) can mix far-apart colours where a ring (0x4F)
 //   cannot, and equal-lightness colours mix almost freely. The weights were tuned with kerv16-quality.
 #include "cellgen.h"
+#include "console/cell_format.h"
 
 #include <cmath>
 #include <cstring>
@@ -30,21 +31,8 @@ struct Lab {
 
 // ---- state ----
 
-static const int PALETTE[16][3] = {
-    {0, 0, 0}, {0, 0, 128}, {0, 128, 0}, {0, 128, 128}, {128, 0, 0}, {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
-    {128, 128, 128}, {0, 0, 255}, {0, 255, 0}, {0, 255, 255}, {255, 0, 0}, {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
-};
-
-static const uint8_t SHADE_RAMP[37] = {
-    0x20, 0x20, 0x20, 0x20, 0xFA, 0xF9, 0xF9, 0xF9, 0x3A, 0x3A, 0x3A, 0x3A, 0x07, 0x07, 0x07, 0x2B, 0xB0, 0xB0, 0xB0,
-    0xB0, 0x09, 0x09, 0x09, 0x09, 0x09, 0x4F, 0x4F, 0x4F, 0x4F, 0xE9, 0xE9, 0xE9, 0xB1, 0xB1, 0xB1, 0xB1, 0x00,
-};
-
 enum {
-    LEVELS = 6,
-    PATTERNS = 19683,
-    COLOURS = 32768,
-    RAMP_GROUPS = 9,  // groups 0-8 of four ramp entries; group 9 (code 0) draws blank like group 0
+    RAMP_GROUPS = SHADE_GROUPS,  // groups 0-8 of four ramp entries; entry 36 (code 0) draws blank like group 0
 };
 
 static const double MEAN_WEIGHT = 1.0;  // extra weight of the mean coverage in char_table
@@ -128,8 +116,8 @@ static void glyph_coverage(const uint8_t rows[8], double sub[9], double* total)
 static float leaning(const int p[3], int a, int b)
 {
     auto dist = [&](int i) {
-        int m = (PALETTE[i][0] + p[0]) / 2;
-        int dr = PALETTE[i][0] - p[0], dg = PALETTE[i][1] - p[1], db = PALETTE[i][2] - p[2];
+        int m = (console_palette[i][0] + p[0]) / 2;
+        int dr = console_palette[i][0] - p[0], dg = console_palette[i][1] - p[1], db = console_palette[i][2] - p[2];
         return ((512 + m) * dr * dr) / 256 + ((767 - m) * db * db) / 256 + 4 * dg * dg;
     };
     float da = (float)dist(a) * (1.0f / 256), db = (float)dist(b) * (1.0f / 256);
@@ -149,7 +137,7 @@ static int uniform_pattern_char(const uint8_t* charmap, const int p[3], int a, i
     float scale = 6.0f / (float)(q + 1);
     int d = (int)((double)t * 2.5 * (double)scale);
     d = d > 2 ? 2 : d;
-    return charmap[q * PATTERNS + d * 9841];  // nine equal digits: d x (1 + 3 + ... + 6561)
+    return charmap[q * CELL_PATTERNS + d * 9841];  // nine equal digits: d x (1 + 3 + ... + 6561)
 }
 
 static void build_char_table(const double sub[256][9], uint8_t* charmap)
@@ -158,9 +146,9 @@ static void build_char_table(const double sub[256][9], uint8_t* charmap)
     for (int c = 0; c < 256; c++)
         if (usable_in_patterns(c))
             glyphs.push_back(c);
-    for (int q = 0; q < LEVELS; q++) {
+    for (int q = 0; q < CELL_LEVELS; q++) {
         double scale = (q + 1) / 6.0;
-        for (int code = 0; code < PATTERNS; code++) {
+        for (int code = 0; code < CELL_PATTERNS; code++) {
             double want[9], want_mean = 0;
             for (int k = 0, c = code; k < 9; k++, c /= 3) {
                 want[k] = c % 3 / 2.0 * scale;
@@ -179,7 +167,7 @@ static void build_char_table(const double sub[256][9], uint8_t* charmap)
                 if (e < best - 1e-12)
                     best = e, best_glyph = g;
             }
-            charmap[q * PATTERNS + code] = (uint8_t)best_glyph;
+            charmap[q * CELL_PATTERNS + code] = (uint8_t)best_glyph;
         }
     }
 }
@@ -188,7 +176,7 @@ static void build_char_table(const double sub[256][9], uint8_t* charmap)
 static int console_colour_in_bin(int idx)
 {
     for (int i = 0; i < 16; i++)
-        if ((PALETTE[i][0] >> 3) * 1024 + (PALETTE[i][1] >> 3) * 32 + (PALETTE[i][2] >> 3) == idx)
+        if (cell_colour_index(console_palette[i][0], console_palette[i][1], console_palette[i][2]) == idx)
             return i;
     return -1;
 }
@@ -198,42 +186,45 @@ static void put_mix(uint8_t* colmap, int idx, float mix)
     uint32_t bits;
     memcpy(&bits, &mix, 4);
     for (int i = 0; i < 4; i++)
-        colmap[COLOURS + 4 * idx + i] = (uint8_t)(bits >> (8 * i));
+        colmap[MIX_TABLE_OFFSET + 4 * idx + i] = (uint8_t)(bits >> (8 * i));
 }
 
-// ---- public functions ----
-
-void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
-{
-    double sub[256][9], total[256];
-    for (int c = 0; c < 256; c++)
-        glyph_coverage(set->rows8[c], sub[c], &total[c]);
-    build_char_table(sub, charmap);
-
+// The console colours in linear light and OKLab, and how the glyphs cover a cell.
+struct Inks {
     double lin[16][3];
     Lab lab[16];
-    for (int i = 0; i < 16; i++) {
-        for (int ch = 0; ch < 3; ch++)
-            lin[i][ch] = srgb_to_linear(PALETTE[i][ch]);
-        lab[i] = linear_to_oklab(lin[i][0], lin[i][1], lin[i][2]);
-    }
+    double sub[256][9], total[256];  // ink of each glyph's nine sub-blocks and of the whole glyph
+};
+
+// One appearance the flat path can give: pair (a, b) drawn with ramp group `group`.
+struct Candidate {
+    Lab lab;
+    double texture;
+    int a, b, group;
+};
+
+// The appearance of foreground b over background a at ink share w: mixed in linear light.
+static Lab mixed(const Inks& ink, int a, int b, double w)
+{
+    const double* la = ink.lin[a];
+    const double* lb = ink.lin[b];
+    return linear_to_oklab(la[0] * (1 - w) + lb[0] * w, la[1] * (1 - w) + lb[1] * w, la[2] * (1 - w) + lb[2] * w);
+}
+
+// Every pair with every ramp group; a pair of equal colours only once, as a blank.
+static std::vector<Candidate> flat_candidates(const Inks& ink)
+{
     // Ink share of each ramp group: the mean over the four entries one mix scatters over.
     double group_ink[RAMP_GROUPS], group_coarse[RAMP_GROUPS];
     for (int g = 0; g < RAMP_GROUPS; g++) {
         uint8_t glyphs[4];
         group_ink[g] = 0;
         for (int e = 4 * g; e < 4 * g + 4; e++) {
-            glyphs[e - 4 * g] = SHADE_RAMP[e > 36 ? 36 : e];
-            group_ink[g] += total[glyphs[e - 4 * g]] / 4;
+            glyphs[e - 4 * g] = shade_ramp[e > 36 ? 36 : e];
+            group_ink[g] += ink.total[glyphs[e - 4 * g]] / 4;
         }
-        group_coarse[g] = coarse_variance(sub, glyphs, 4);
+        group_coarse[g] = coarse_variance(ink.sub, glyphs, 4);
     }
-    // Every appearance the flat path can give: pair (a, b) and group g.
-    struct Candidate {
-        Lab lab;
-        double texture;
-        int a, b, group;
-    };
     std::vector<Candidate> candidates;
     for (int a = 0; a < 16; a++)
         for (int b = 0; b < 16; b++)
@@ -241,12 +232,55 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
                 if (a == b && g > 0)
                     continue;
                 double w = group_ink[g];
-                Lab m = linear_to_oklab(lin[a][0] * (1 - w) + lin[b][0] * w, lin[a][1] * (1 - w) + lin[b][1] * w,
-                                        lin[a][2] * (1 - w) + lin[b][2] * w);
-                candidates.push_back({m, texture(lab[a], lab[b], w, group_coarse[g]), a, b, g});
+                candidates.push_back({mixed(ink, a, b, w), texture(ink.lab[a], ink.lab[b], w, group_coarse[g]), a, b, g});
             }
+    return candidates;
+}
 
-    for (int idx = 0; idx < COLOURS; idx++) {
+// The pattern path draws one fixed glyph per pair and colour; it is taken where it looks better than
+// `best` and where every colour of the bin (and a little beyond, for flat blocks that are not quite
+// uniform) gets the same glyph, so what was judged is what is drawn. Returns the attribute, or -1.
+static int best_pattern(const Inks& ink, const uint8_t* charmap, const int rgb[3], const Lab& want, double* best)
+{
+    int attr = -1;
+    for (int a = 0; a < 16; a++)
+        for (int b = 0; b < 16; b++) {
+            if (a == b)
+                continue;
+            int ch = uniform_pattern_char(charmap, rgb, a, b);
+            int same = 1;
+            for (int corner = 0; corner < 8 && same; corner++) {
+                int p[3];
+                for (int k = 0; k < 3; k++) {
+                    int v = rgb[k] + (corner >> k & 1 ? 7 : -8);
+                    p[k] = v < 0 ? 0 : v > 255 ? 255 : v;
+                }
+                same = uniform_pattern_char(charmap, p, a, b) == ch;
+            }
+            if (!same)
+                continue;
+            uint8_t glyph = (uint8_t)ch;
+            double e = mean_error(mixed(ink, a, b, ink.total[ch]), want) +
+                       texture(ink.lab[a], ink.lab[b], ink.total[ch], coarse_variance(ink.sub, &glyph, 1));
+            if (e < *best)
+                *best = e, attr = a * 16 + b;
+        }
+    return attr;
+}
+
+// For every 15-bit colour the flat appearance or pattern nearest to the bin's centre.
+static void build_colour_tables(const Inks& ink, const uint8_t* charmap, uint8_t* colmap)
+{
+    std::vector<Candidate> candidates = flat_candidates(ink);
+    for (int idx = 0; idx < CELL_COLOURS; idx++) {
+        // A bin that holds a console colour shows exactly that colour: flat fills in a console colour
+        // are common and anything else would add texture to them.
+        int exact = console_colour_in_bin(idx);
+        if (exact >= 0) {
+            colmap[idx] = (uint8_t)(exact * 16 + exact);
+            put_mix(colmap, idx, 0);
+            continue;
+        }
         int rgb[3] = {(idx >> 10) * 8 + 4, (idx >> 5 & 31) * 8 + 4, (idx & 31) * 8 + 4};
         Lab want = linear_to_oklab(srgb_to_linear(rgb[0] - 0.5), srgb_to_linear(rgb[1] - 0.5),
                                    srgb_to_linear(rgb[2] - 0.5));
@@ -258,46 +292,27 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
                 best = e, pick = &c;
         }
         int attr = pick->a * 16 + pick->b;
-        float mix = (float)((4 * pick->group + 2) / 74.0);
-        if (pick->a == pick->b)
-            mix = 0;
-        // A bin that holds a console colour shows exactly that colour: flat fills in a console colour
-        // are common and anything else would add texture to them.
-        int exact = console_colour_in_bin(idx);
-        if (exact >= 0) {
-            colmap[idx] = (uint8_t)(exact * 16 + exact);
-            put_mix(colmap, idx, 0);
-            continue;
-        }
-
-        // The pattern path draws one fixed glyph per pair and colour; it is taken where it looks better
-        // and where every colour of the bin (and a little beyond, for flat blocks that are not quite
-        // uniform) gets the same glyph, so what was judged is what is drawn.
-        for (int a = 0; a < 16; a++)
-            for (int b = 0; b < 16; b++) {
-                if (a == b)
-                    continue;
-                int ch = uniform_pattern_char(charmap, rgb, a, b);
-                int same = 1;
-                for (int corner = 0; corner < 8 && same; corner++) {
-                    int p[3];
-                    for (int k = 0; k < 3; k++) {
-                        int v = rgb[k] + (corner >> k & 1 ? 7 : -8);
-                        p[k] = v < 0 ? 0 : v > 255 ? 255 : v;
-                    }
-                    same = uniform_pattern_char(charmap, p, a, b) == ch;
-                }
-                if (!same)
-                    continue;
-                double w = total[ch];
-                Lab m = linear_to_oklab(lin[a][0] * (1 - w) + lin[b][0] * w, lin[a][1] * (1 - w) + lin[b][1] * w,
-                                        lin[a][2] * (1 - w) + lin[b][2] * w);
-                uint8_t glyph = (uint8_t)ch;
-                double e = mean_error(m, want) + texture(lab[a], lab[b], w, coarse_variance(sub, &glyph, 1));
-                if (e < best)
-                    best = e, attr = a * 16 + b, mix = -1;
-            }
+        float mix = pick->a == pick->b ? 0 : cell_group_mix(pick->group);
+        int pattern = best_pattern(ink, charmap, rgb, want, &best);
+        if (pattern >= 0)
+            attr = pattern, mix = -1;
         colmap[idx] = (uint8_t)attr;
         put_mix(colmap, idx, mix);
     }
+}
+
+// ---- public functions ----
+
+void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
+{
+    static Inks ink;
+    for (int c = 0; c < 256; c++)
+        glyph_coverage(set->rows8[c], ink.sub[c], &ink.total[c]);
+    for (int i = 0; i < 16; i++) {
+        for (int ch = 0; ch < 3; ch++)
+            ink.lin[i][ch] = srgb_to_linear(console_palette[i][ch]);
+        ink.lab[i] = linear_to_oklab(ink.lin[i][0], ink.lin[i][1], ink.lin[i][2]);
+    }
+    build_char_table(ink.sub, charmap);
+    build_colour_tables(ink, charmap, colmap);
 }

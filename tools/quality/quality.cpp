@@ -15,31 +15,17 @@
 #include <vector>
 
 #include "console/console.h"
-#include "console/console_local.h"
 #include "console/glyphs.h"
 #include "gfx2d/gfx2d.h"
 
-// The static stb functions this file does not call are only reported at the end of the file.
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
 #include "stb_image.h"
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "stb_image_write.h"
-#pragma GCC diagnostic pop
 
 // ---- types ----
 
 struct Cells {
-    uint8_t ch[DISPLAY_CELLS];      // code page 437
-    uint8_t fg[DISPLAY_CELLS], bg[DISPLAY_CELLS];  // palette indices 0-15
-    uint8_t palette[16][3];
+    DisplayCell cell[DISPLAY_CELLS];  // code page 437 character, background x 16 + foreground
+    uint8_t palette[16][3];           // what the method's colour numbers stand for
 };
 
 struct Picture {
@@ -94,14 +80,7 @@ static double to_srgb(double l)
 static std::vector<uint8_t> draw_cells(const Cells& cells)
 {
     std::vector<uint8_t> rgb(640 * 400 * 3);
-    for (int cell = 0; cell < DISPLAY_CELLS; cell++)
-        for (int y = 0; y < 8; y++)
-            for (int x = 0; x < 8; x++) {
-                int ink = console_font8x8[cells.ch[cell]][y] >> (7 - x) & 1;
-                const uint8_t* c = cells.palette[ink ? cells.fg[cell] : cells.bg[cell]];
-                uint8_t* out = &rgb[((size_t)(cell / 80 * 8 + y) * 640 + cell % 80 * 8 + x) * 3];
-                out[0] = c[0], out[1] = c[1], out[2] = c[2];
-            }
+    console_draw_cells_rgb(cells.cell, cells.palette, rgb.data());
     return rgb;
 }
 
@@ -252,10 +231,7 @@ static Score score(const Picture& source, const Cells& cells, const std::string&
 
 static void show_cells(const uint32_t* pixels, Cells* cells)
 {
-    static DisplayCell out[DISPLAY_CELLS];
-    convert_screen(pixels, out);
-    for (int i = 0; i < DISPLAY_CELLS; i++)
-        cells->ch[i] = out[i].ch, cells->fg[i] = out[i].attr & 15, cells->bg[i] = out[i].attr >> 4;
+    convert_screen(pixels, cells->cell);
     memcpy(cells->palette, console_palette, sizeof cells->palette);
 }
 
@@ -269,10 +245,8 @@ static void naive_cells(const uint32_t* pixels, Cells* cells)
             for (int c = 0; c < 3; c++)
                 sum[c] += p >> (8 * c) & 255;
         }
-        CellColour mean = {-1, sum[0] / 9, sum[1] / 9, sum[2] / 9};
-        int d;
-        int n = nearest_console_colour(&mean, &d);
-        cells->ch[i] = ' ', cells->fg[i] = cells->bg[i] = (uint8_t)n;
+        int n = console_nearest_colour(sum[0] / 9, sum[1] / 9, sum[2] / 9);
+        cells->cell[i] = DisplayCell{' ', (uint8_t)(n * 17)};
     }
     memcpy(cells->palette, console_palette, sizeof cells->palette);
 }
@@ -352,7 +326,7 @@ static int parse_ansi(const std::string& text, Cells* cells)
             if (inverse)
                 std::swap(f, b);
             int cell = row * 80 + col;
-            cells->ch[cell] = (uint8_t)code, cells->fg[cell] = (uint8_t)f, cells->bg[cell] = (uint8_t)b;
+            cells->cell[cell] = DisplayCell{(uint8_t)code, (uint8_t)(b * 16 + f)};
             filled++;
         }
         col++;

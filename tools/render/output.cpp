@@ -5,19 +5,9 @@
 #include <vector>
 
 #include "console/console.h"
-#include "console/glyphs.h"
 #include "gfx2d/gfx2d.h"
 
-// The static stb functions this file does not call are only reported at the end of the file.
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "stb_image_write.h"
-#pragma GCC diagnostic pop
 
 // ---- public functions ----
 
@@ -44,21 +34,9 @@ int render_write_screen_png(const char* path, const uint32_t* pixels)
 // Each cell as its 8 x 8 glyph, ink in the foreground colour on the background colour.
 int render_write_cells_png(const char* path, const DisplayCell* cells)
 {
-    const int width = DISPLAY_COLS * 8, height = DISPLAY_ROWS * 8;
-    std::vector<uint8_t> rgb((size_t)width * height * 3);
-    for (int cell = 0; cell < DISPLAY_CELLS; cell++) {
-        const DisplayCell& c = cells[cell];
-        const uint8_t* bg = console_palette[c.attr >> 4];
-        const uint8_t* fg = console_palette[c.attr & 15];
-        int x0 = cell % DISPLAY_COLS * 8, y0 = cell / DISPLAY_COLS * 8;
-        for (int y = 0; y < 8; y++)
-            for (int x = 0; x < 8; x++) {
-                const uint8_t* colour = console_font8x8[c.ch][y] >> (7 - x) & 1 ? fg : bg;
-                uint8_t* out = &rgb[((size_t)(y0 + y) * width + x0 + x) * 3];
-                out[0] = colour[0], out[1] = colour[1], out[2] = colour[2];
-            }
-    }
-    return render_write_png(path, rgb.data(), width, height);
+    std::vector<uint8_t> rgb((size_t)DISPLAY_COLS * 8 * DISPLAY_ROWS * 8 * 3);
+    console_draw_cells_rgb(cells, console_palette, rgb.data());
+    return render_write_png(path, rgb.data(), DISPLAY_COLS * 8, DISPLAY_ROWS * 8);
 }
 
 int render_write_cells_bin(const char* path, const DisplayCell* cells)
