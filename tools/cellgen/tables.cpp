@@ -19,7 +19,9 @@
 #include "cellgen.h"
 #include "console/cell_format.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -37,10 +39,20 @@ enum {
 
 static const double MEAN_WEIGHT = 1.0;  // extra weight of the mean coverage in char_table
 // The colour tables' weights (see the top of the file); the command line may override them for tuning.
-double texture_weight_l = 16;      // TEXTURE_L
-double texture_weight_fine = 0.05; // TEXTURE_FINE
-double texture_weight_ab = 0.05;   // TEXTURE_AB
-double mean_weight_ab = 3;         // MEAN_AB
+static double texture_weight_l = 16;      // TEXTURE_L
+static double texture_weight_fine = 0.05; // TEXTURE_FINE
+static double texture_weight_ab = 0.05;   // TEXTURE_AB
+static double mean_weight_ab = 3;         // MEAN_AB
+static double structure_weight = 0;       // STRUCTURE
+static double structure_c2 = 58.5225;     // STRUCTURE_C2: (0.03 x 255)^2, plus what a source's own texture hides
+
+static const struct {
+    const char* name;
+    double* value;
+} WEIGHTS[] = {
+    {"TEXTURE_L", &texture_weight_l}, {"TEXTURE_FINE", &texture_weight_fine}, {"TEXTURE_AB", &texture_weight_ab},
+    {"MEAN_AB", &mean_weight_ab},     {"STRUCTURE", &structure_weight},      {"STRUCTURE_C2", &structure_c2},
+};
 
 // ---- internal functions ----
 
@@ -48,6 +60,18 @@ static double srgb_to_linear(double c)
 {
     c /= 255;
     return c <= 0.04045 ? c / 12.92 : pow((c + 0.055) / 1.055, 2.4);
+}
+
+// Luma in sRGB units (0-255) of a linear-light colour, as a viewer's eye and SSIM see lightness.
+static double srgb_luma(const double lin[3])
+{
+    double y = 0;
+    const double weight[3] = {0.299, 0.587, 0.114};
+    for (int k = 0; k < 3; k++) {
+        double l = lin[k] < 0 ? 0 : lin[k] > 1 ? 1 : lin[k];
+        y += weight[k] * 255 * (l <= 0.0031308 ? l * 12.92 : 1.055 * pow(l, 1 / 2.4) - 0.055);
+    }
+    return y;
 }
 
 static Lab linear_to_oklab(double r, double g, double b)
@@ -200,8 +224,35 @@ struct Inks {
 struct Candidate {
     Lab lab;
     double texture;
+    double luma, luma_var;  // of the Screen pixels a flat field shows, sRGB units
     int a, b, group;
 };
+
+// Mean and variance of the luma a flat field shows when drawn with foreground b over background a in
+// `glyphs` (equally often, as cell noise scatters them): each sub-block stands for one Screen pixel.
+static void luma_texture(const Inks& ink, int a, int b, const uint8_t* glyphs, int count, double* mean, double* var)
+{
+    double sum = 0, square = 0;
+    for (int i = 0; i < count; i++)
+        for (int k = 0; k < 9; k++) {
+            double w = ink.sub[glyphs[i]][k], lin[3];
+            for (int ch = 0; ch < 3; ch++)
+                lin[ch] = ink.lin[a][ch] * (1 - w) + ink.lin[b][ch] * w;
+            double y = srgb_luma(lin);
+            sum += y, square += y * y;
+        }
+    *mean = sum / (9 * count);
+    *var = std::max(0.0, square / (9 * count) - *mean * *mean);
+}
+
+// What a structure index (SSIM) loses on a flat field of luma `want` shown with mean `luma` and
+// texture `var`: the texture counts against the field's flatness, the mean against its brightness.
+static double structure_loss(double want, double luma, double var)
+{
+    const double c1 = (0.01 * 255) * (0.01 * 255);
+    double l = (2 * want * luma + c1) / (want * want + luma * luma + c1);
+    return 1 - l * structure_c2 / (var + structure_c2);
+}
 
 // The appearance of foreground b over background a at ink share w: mixed in linear light.
 static Lab mixed(const Inks& ink, int a, int b, double w)
@@ -216,6 +267,7 @@ static std::vector<Candidate> flat_candidates(const Inks& ink)
 {
     // Ink share of each ramp group: the mean over the four entries one mix scatters over.
     double group_ink[RAMP_GROUPS], group_coarse[RAMP_GROUPS];
+    uint8_t group_glyphs[RAMP_GROUPS][4];
     for (int g = 0; g < RAMP_GROUPS; g++) {
         uint8_t glyphs[4];
         group_ink[g] = 0;
@@ -224,6 +276,7 @@ static std::vector<Candidate> flat_candidates(const Inks& ink)
             group_ink[g] += ink.total[glyphs[e - 4 * g]] / 4;
         }
         group_coarse[g] = coarse_variance(ink.sub, glyphs, 4);
+        memcpy(group_glyphs[g], glyphs, 4);
     }
     std::vector<Candidate> candidates;
     for (int a = 0; a < 16; a++)
@@ -232,7 +285,9 @@ static std::vector<Candidate> flat_candidates(const Inks& ink)
                 if (a == b && g > 0)
                     continue;
                 double w = group_ink[g];
-                candidates.push_back({mixed(ink, a, b, w), texture(ink.lab[a], ink.lab[b], w, group_coarse[g]), a, b, g});
+                Candidate c = {mixed(ink, a, b, w), texture(ink.lab[a], ink.lab[b], w, group_coarse[g]), 0, 0, a, b, g};
+                luma_texture(ink, a, b, group_glyphs[g], 4, &c.luma, &c.luma_var);
+                candidates.push_back(c);
             }
     return candidates;
 }
@@ -240,7 +295,8 @@ static std::vector<Candidate> flat_candidates(const Inks& ink)
 // The pattern path draws one fixed glyph per pair and colour; it is taken where it looks better than
 // `best` and where every colour of the bin (and a little beyond, for flat blocks that are not quite
 // uniform) gets the same glyph, so what was judged is what is drawn. Returns the attribute, or -1.
-static int best_pattern(const Inks& ink, const uint8_t* charmap, const int rgb[3], const Lab& want, double* best)
+static int best_pattern(const Inks& ink, const uint8_t* charmap, const int rgb[3], const Lab& want, double want_luma,
+                        double* best)
 {
     int attr = -1;
     for (int a = 0; a < 16; a++)
@@ -260,8 +316,11 @@ static int best_pattern(const Inks& ink, const uint8_t* charmap, const int rgb[3
             if (!same)
                 continue;
             uint8_t glyph = (uint8_t)ch;
+            double luma, luma_var;
+            luma_texture(ink, a, b, &glyph, 1, &luma, &luma_var);
             double e = mean_error(mixed(ink, a, b, ink.total[ch]), want) +
-                       texture(ink.lab[a], ink.lab[b], ink.total[ch], coarse_variance(ink.sub, &glyph, 1));
+                       texture(ink.lab[a], ink.lab[b], ink.total[ch], coarse_variance(ink.sub, &glyph, 1)) +
+                       structure_weight * structure_loss(want_luma, luma, luma_var);
             if (e < *best)
                 *best = e, attr = a * 16 + b;
         }
@@ -282,18 +341,19 @@ static void build_colour_tables(const Inks& ink, const uint8_t* charmap, uint8_t
             continue;
         }
         int rgb[3] = {(idx >> 10) * 8 + 4, (idx >> 5 & 31) * 8 + 4, (idx & 31) * 8 + 4};
-        Lab want = linear_to_oklab(srgb_to_linear(rgb[0] - 0.5), srgb_to_linear(rgb[1] - 0.5),
-                                   srgb_to_linear(rgb[2] - 0.5));
+        double want_lin[3] = {srgb_to_linear(rgb[0] - 0.5), srgb_to_linear(rgb[1] - 0.5), srgb_to_linear(rgb[2] - 0.5)};
+        Lab want = linear_to_oklab(want_lin[0], want_lin[1], want_lin[2]);
+        double want_luma = srgb_luma(want_lin);
         double best = 1e30;
         const Candidate* pick = nullptr;
         for (const Candidate& c : candidates) {
-            double e = mean_error(c.lab, want) + c.texture;
+            double e = mean_error(c.lab, want) + c.texture + structure_weight * structure_loss(want_luma, c.luma, c.luma_var);
             if (e < best)
                 best = e, pick = &c;
         }
         int attr = pick->a * 16 + pick->b;
         float mix = pick->a == pick->b ? 0 : cell_group_mix(pick->group);
-        int pattern = best_pattern(ink, charmap, rgb, want, &best);
+        int pattern = best_pattern(ink, charmap, rgb, want, want_luma, &best);
         if (pattern >= 0)
             attr = pattern, mix = -1;
         colmap[idx] = (uint8_t)attr;
@@ -302,6 +362,17 @@ static void build_colour_tables(const Inks& ink, const uint8_t* charmap, uint8_t
 }
 
 // ---- public functions ----
+
+int tables_set_weight(const char* assignment)
+{
+    const char* eq = strchr(assignment, '=');
+    for (const auto& w : WEIGHTS)
+        if (eq && strlen(w.name) == (size_t)(eq - assignment) && !strncmp(assignment, w.name, eq - assignment)) {
+            *w.value = atof(eq + 1);
+            return 1;
+        }
+    return 0;
+}
 
 void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
 {
