@@ -6,16 +6,20 @@
 //   squared coverage error summed over the nine sub-blocks plus the squared error of the mean coverage
 //   (counted again, since from a distance the mean is what shows).
 // colour_table and mix_table: for every 15-bit colour, the background, foreground and shade ramp group
-//   (or the pattern path) whose appearance is nearest in OKLab, with colours mixed in linear light in the
+//   (or the pattern path) whose appearance is nearest, with colours mixed in linear light in the
 //   proportion of the glyphs' ink. It minimises
 //     the squared OKLab error of the mean appearance, colour error weighted MEAN_AB over lightness error
 //     (a colour cast on a grey shows more than a slightly wrong lightness), plus
-//     the texture the two colours make: squared lightness difference x ink variance between sub-blocks
-//     (texture at the scale of Screen pixels, which shows from any distance; weight TEXTURE_L), plus the
-//     same for the ink variance inside sub-blocks (weight TEXTURE_FINE), plus squared colour difference
-//     x ink variance (TEXTURE_AB: the eye resolves colour detail far less than lightness detail).
-//   So a glyph that spreads its ink evenly (0xB0, 0xB1) can mix far-apart colours where a ring (0x4F)
-//   cannot, and equal-lightness colours mix almost freely. The weights were tuned with kerv16-quality.
+//     what a flat field of the colour loses in a structure index (SSIM on luma, weight STRUCTURE): the
+//     luma variance of the Screen pixels it shows (each sub-block of a glyph is one Screen pixel, and
+//     cell noise mixes a group's glyphs) against a stabiliser STRUCTURE_C2, times the brightness term.
+//     Texture below the stabiliser costs little, above it almost everything, so smooth areas stay
+//     flat or take the even glyphs (0xB0, 0xB1) and pairs of close lightness, while the mean still
+//     counts where a flat fill would be visibly off; plus
+//     squared colour difference x ink variance (TEXTURE_AB: colour detail shows far less than lightness
+//     detail). TEXTURE_L and TEXTURE_FINE weigh the lightness texture directly instead (squared
+//     lightness difference x ink variance between and inside sub-blocks); they are off by default.
+//   The weights were tuned with kerv16-quality on its whole picture set.
 #include "cellgen.h"
 #include "console/cell_format.h"
 
@@ -39,12 +43,12 @@ enum {
 
 static const double MEAN_WEIGHT = 1.0;  // extra weight of the mean coverage in char_table
 // The colour tables' weights (see the top of the file); the command line may override them for tuning.
-static double texture_weight_l = 16;      // TEXTURE_L
-static double texture_weight_fine = 0.05; // TEXTURE_FINE
+static double texture_weight_l = 0;       // TEXTURE_L
+static double texture_weight_fine = 0;    // TEXTURE_FINE
 static double texture_weight_ab = 0.05;   // TEXTURE_AB
 static double mean_weight_ab = 3;         // MEAN_AB
-static double structure_weight = 0;       // STRUCTURE
-static double structure_c2 = 58.5225;     // STRUCTURE_C2: (0.03 x 255)^2, plus what a source's own texture hides
+static double structure_weight = 0.025;   // STRUCTURE
+static double structure_c2 = 150;         // STRUCTURE_C2: (0.03 x 255)^2 and what a picture's own texture hides
 
 static const struct {
     const char* name;
