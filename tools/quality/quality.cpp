@@ -29,13 +29,18 @@ struct Cells {
     uint8_t palette[16][3];           // what the method's colour numbers stand for
 };
 
-enum { METHODS = 6 };
-static const char* METHOD_NAMES[METHODS] = {"kerv16", "naive", "chafa", "chafa-din99d", "img2txt", "img2txt-plain"};
-// The command lines of the other converters (the picture's name follows); chafa gets code page 437 symbols.
+enum { METHODS = 7 };
+static const char* METHOD_NAMES[METHODS] = {"kerv16",       "naive",   "chafa",        "chafa-din99d",
+                                            "chafa-blocks", "img2txt", "img2txt-plain"};
+// The command lines of the other converters (the picture's name follows); chafa gets every code page 437
+// symbol unless the command names its own.
 static const char* TOOL_COMMANDS[METHODS] = {
     nullptr, nullptr,
     "chafa -f symbols -c 16 --size 80x50 --stretch --font-ratio 1/1 --polite off",                // its defaults
     "chafa -f symbols -c 16 --size 80x50 --stretch --font-ratio 1/1 --polite off -p off --color-space din99d",
+    // Its block symbols that code page 437 has: space, the half and full blocks, the three shades.
+    "chafa -f symbols -c 16 --size 80x50 --stretch --font-ratio 1/1 --polite off"
+    " --symbols space+u2580+u2584+u2588+u258c+u2590+u2591+u2592+u2593",
     "img2txt -W 80 -H 50 -f ansi",                                                                 // Floyd-Steinberg
     "img2txt -W 80 -H 50 -f ansi -d none",
 };
@@ -253,7 +258,7 @@ int main(int argc, char** argv)
                 int caca = !strncmp(TOOL_COMMANDS[m], "img2txt", 7);
                 memcpy(cells.palette, caca ? CACA_PALETTE : console_palette, sizeof cells.palette);
                 std::string command = TOOL_COMMANDS[m];
-                if (!caca)
+                if (!caca && !strstr(TOOL_COMMANDS[m], "--symbols"))
                     command += " --symbols " + symbols;
                 ok = run_tool(command + " '" + argv[a] + "'", &cells);
             }
