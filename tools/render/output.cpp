@@ -32,11 +32,16 @@ int render_write_screen_png(const char* path, const uint32_t* pixels)
 }
 
 // Each cell as its 8 x 8 glyph, ink in the foreground colour on the background colour.
+void render_draw_cells(const DisplayCell* cells, uint8_t* rgb)
+{
+    console_draw_cells_rgb(cells, console_palette, rgb);
+}
+
 int render_write_cells_png(const char* path, const DisplayCell* cells)
 {
-    std::vector<uint8_t> rgb((size_t)DISPLAY_COLS * 8 * DISPLAY_ROWS * 8 * 3);
-    console_draw_cells_rgb(cells, console_palette, rgb.data());
-    return render_write_png(path, rgb.data(), DISPLAY_COLS * 8, DISPLAY_ROWS * 8);
+    std::vector<uint8_t> rgb((size_t)RENDER_CELLS_W * RENDER_CELLS_H * 3);
+    render_draw_cells(cells, rgb.data());
+    return render_write_png(path, rgb.data(), RENDER_CELLS_W, RENDER_CELLS_H);
 }
 
 int render_write_cells_bin(const char* path, const DisplayCell* cells)
