@@ -40,7 +40,9 @@ static struct {
     Taps row[2 * TERMINAL_MAX_ROWS];
     uint16_t palette_linear[16][3];        // console colours in linear light
     uint8_t to_srgb[LINEAR_ONE + 1];       // linear light back to 8-bit sRGB
-    uint8_t nearest[1 << 15];              // 15-bit sRGB colour to its nearest console colour
+    // 15-bit sRGB colour to the console colours a and b and the quarters of b that mix it best:
+    // a | b << 4 | quarters << 8. The pixels of a 2 x 2 tile take b in that many of their places.
+    uint16_t mix[1 << 15];
     uint32_t sample[SOURCE_H][SOURCE_W][3];// linear light x 16 of every quadrant, one frame
     uint32_t line[SOURCE_H][TERMINAL_MAX_COLS][3];
 } compact;
@@ -65,20 +67,40 @@ static void build_colour_tables(void)
         double s = c <= 0.0031308 ? c * 12.92 : 1.055 * pow(c, 1 / 2.4) - 0.055;
         compact.to_srgb[v] = (uint8_t)lround(s * 255.0);
     }
-    // Nearest by a weighted distance in sRGB (the eye is most sensitive to green, least to blue).
+    // Every mix of two console colours in quarters, in linear light, as sRGB; then for every 15-bit
+    // colour the nearest mix by a weighted distance in sRGB (the eye is most sensitive to green).
+    enum { MIXES = 16 + 16 * 15 / 2 * 3 };
+    static int mix_rgb[MIXES][3];
+    static long mix_texture[MIXES];
+    static uint16_t mix_code[MIXES];
+    int mixes = 0;
+    for (int a = 0; a < 16; a++)
+        for (int b = a; b < 16; b++)
+            for (int q = b == a ? 0 : 1; q <= (b == a ? 0 : 3); q++) {
+                for (int k = 0; k < 3; k++) {
+                    int lin = (compact.palette_linear[a][k] * (4 - q) + compact.palette_linear[b][k] * q + 2) / 4;
+                    mix_rgb[mixes][k] = compact.to_srgb[lin];
+                }
+                // A dither of far-apart colours is texture the picture does not have: it counts against
+                // the mix by the variance of its tile, a third as much as the colour error.
+                long dr = console_palette[a][0] - console_palette[b][0], dg = console_palette[a][1] - console_palette[b][1],
+                     dbl = console_palette[a][2] - console_palette[b][2];
+                mix_texture[mixes] = (3 * dr * dr + 4 * dg * dg + 2 * dbl * dbl) * q * (4 - q) / 48;
+                mix_code[mixes++] = (uint16_t)(a | b << 4 | q << 8);
+            }
     for (int c = 0; c < (1 << 15); c++) {
         int r = (c >> 10 & 31) * 255 / 31, g = (c >> 5 & 31) * 255 / 31, b = (c & 31) * 255 / 31;
         int best = 0;
         long best_d = -1;
-        for (int i = 0; i < 16; i++) {
-            long dr = r - console_palette[i][0], dg = g - console_palette[i][1], db = b - console_palette[i][2];
-            long d = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
+        for (int i = 0; i < mixes; i++) {
+            long dr = r - mix_rgb[i][0], dg = g - mix_rgb[i][1], db = b - mix_rgb[i][2];
+            long d = 3 * dr * dr + 4 * dg * dg + 2 * db * db + mix_texture[i];
             if (best_d < 0 || d < best_d) {
                 best_d = d;
                 best = i;
             }
         }
-        compact.nearest[c] = (uint8_t)best;
+        compact.mix[c] = mix_code[best];
     }
     compact.ready = 1;
 }
@@ -152,14 +174,17 @@ static void draw_grid(const TerminalLayout* layout, const DisplayCell* cells, in
         }
 }
 
-static uint32_t compact_colour(const uint32_t* lin, int total, int colours)
+// The colour of compact pixel (x, y): exact in 24-bit, else a console colour dithered in 2 x 2 tiles.
+static uint32_t compact_colour(const uint32_t* lin, int total, int colours, int x, int y)
 {
     uint8_t s[3];
     for (int k = 0; k < 3; k++)
         s[k] = compact.to_srgb[clamp((int)((lin[k] + (uint32_t)total / 2) / (uint32_t)total), 0, LINEAR_ONE)];
     if (colours == TERMINAL_COLOURS_24BIT)
         return TERMINAL_RGB | (uint32_t)s[0] << 16 | (uint32_t)s[1] << 8 | s[2];
-    return compact.nearest[(s[0] >> 3) << 10 | (s[1] >> 3) << 5 | (s[2] >> 3)];
+    static const int ORDER[2][2] = {{0, 2}, {3, 1}};
+    unsigned m = compact.mix[(s[0] >> 3) << 10 | (s[1] >> 3) << 5 | (s[2] >> 3)];
+    return ORDER[y & 1][x & 1] < (int)(m >> 8) ? m >> 4 & 15 : m & 15;
 }
 
 static void draw_compact(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
@@ -212,7 +237,7 @@ static void draw_compact(const TerminalLayout* layout, const DisplayCell* cells,
                 uint64_t total = (uint64_t)compact.col[x].total * (uint64_t)t->total * 16;
                 for (int k = 0; k < 3; k++)
                     lin[k] = (uint32_t)((sum[k] + total / 2) / total);
-                colour[half] = compact_colour(lin, 1, colours);
+                colour[half] = compact_colour(lin, 1, colours, x, y);
             }
             TermCell* c = &out[row * layout->cols + x];
             if (per_row == 1 || colour[0] == colour[1])
