@@ -5,7 +5,7 @@ JOBS      ?= $(shell nproc)
 ARGS      ?=
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-plain test-asan render quality clean
+.PHONY: all deps configure build run test test-plain test-asan render quality term-stills clean
 
 all: build
 
@@ -37,6 +37,10 @@ test-asan: build
 # Scores the cell conversion against a naive one, chafa and img2txt on a set of test pictures.
 quality: build
 	sh tools/quality/run.sh $(BUILD)
+
+# Screenshots of the show in xterm under Xvfb (160 x 50 and 80 x 24, DejaVu) at a few demo times, into docs/term.
+term-stills: build
+	bash tools/termshot/stills.sh $(BUILD) docs/term
 
 clean:
 	rm -rf $(BUILD) $(ASAN)
