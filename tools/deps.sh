@@ -6,7 +6,8 @@ PACKAGES="cmake g++ make pkg-config libgtest-dev
  libfreetype-dev fonts-dejavu-core libglu1-mesa-dev zlib1g-dev libpng-dev libstb-dev
  console-data console-setup-linux
  tmux xvfb xauth xdotool python3-xlib ffmpeg chafa caca-utils imagemagick python3-pil sox
- xterm x11-apps fonts-terminus-otb"
+ xterm x11-apps fonts-terminus-otb
+ clang libclang-rt-14-dev"
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
