@@ -1,13 +1,15 @@
 # Makefile -- one-command set-up: `make run` plays the show, `make test` runs every test.
 BUILD     ?= build
 ASAN      ?= build-asan
+WIN64     ?= build-win64
+WIN32     ?= build-win32
 FUZZ      ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 ARGS      ?=
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-plain test-asan fuzz render quality term-stills clean
+.PHONY: all deps configure build run test test-plain test-asan test-windows windows fuzz render quality term-stills clean
 
 all: build
 
@@ -24,7 +26,7 @@ build: configure
 run: build
 	cd $(BUILD) && ./kerv16 $(ARGS)
 
-test: test-plain test-asan
+test: test-plain test-asan test-windows
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -35,6 +37,29 @@ test-asan: build
 	      -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
 	cmake --build $(ASAN) -j$(JOBS) --target kerv16_tests
 	cd $(ASAN) && ctest --output-on-failure -j$(JOBS) -L unit
+
+# Windows builds: cross-compiled with mingw-w64, on the data and the font the Linux build's tools made.
+WINDOWS_CMAKE = -DCMAKE_BUILD_TYPE=Release -DKERV_HOST_BUILD=$(abspath $(BUILD)) \
+                -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
+
+# The unit tests and the show end to end under Wine; a machine without Wine says so and skips them.
+test-windows: build
+	@sh tools/windows/deps.sh
+	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(WINDOWS_CMAKE)
+	cmake --build $(WIN64) -j$(JOBS) --target kerv16 kerv16_tests
+	@if command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then \
+	  cd $(WIN64) && ctest --output-on-failure -j$(JOBS); \
+	else echo "wine64 is not installed: the Windows tests are skipped"; fi
+
+# dist/kerv16-windows-x64.zip and dist/kerv16-windows-x86.zip: kerv16.exe, data/ and README.txt each.
+windows: build
+	@sh tools/windows/deps.sh
+	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(WINDOWS_CMAKE)
+	cmake --build $(WIN64) -j$(JOBS) --target kerv16
+	cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(WINDOWS_CMAKE)
+	cmake --build $(WIN32) -j$(JOBS) --target kerv16
+	sh tools/windows/package.sh $(WIN64)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x64.zip
+	sh tools/windows/package.sh $(WIN32)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x86.zip
 
 # Scores the cell conversion against a naive one, chafa and img2txt on a set of test pictures.
 quality: build
@@ -50,4 +75,4 @@ fuzz: build
 	JOBS=$(JOBS) sh fuzz/run.sh $(abspath $(BUILD)) $(abspath $(FUZZ)) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZ)
+	rm -rf $(BUILD) $(ASAN) $(FUZZ) $(WIN64) $(WIN32) dist

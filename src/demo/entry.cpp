@@ -142,7 +142,8 @@ int demo_start(const DemoOptions* opts)
     }
     terminal_set_layout(opts->layout);
     // Without a display there is nobody to listen either; a capture muxes the soundtrack file itself.
-    music_use_audio(opts->headless || opts->capture_file ? &audio_null_driver : &audio_sdl_driver);
+    // Null asks for the platform's own sound output.
+    music_use_audio(opts->headless || opts->capture_file ? &audio_null_driver : nullptr);
     screen_create();
     if (!display_open(TITLE)) {
         display_close();

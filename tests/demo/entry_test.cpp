@@ -221,7 +221,7 @@ int start_headless_then_stop(void)
 
 TEST(ProgramEntry, HeadlessUsesTheNullAudioDevice)
 {
-    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);  // were SDL asked, it would fail
+    putenv((char*)"SDL_AUDIODRIVER=no_such_driver");  // were SDL asked, it would fail
     EXPECT_EXIT(_exit(start_headless_then_stop()), ::testing::ExitedWithCode(0), "");
 }
 
