@@ -16,7 +16,7 @@ WERROR    =
 test test-plain test-asan test-windows fuzz: DEPS = test
 test test-plain test-asan: WERROR = -DKERV_WERROR=ON
 
-.PHONY: all deps configure build run install test test-plain test-asan test-windows windows fuzz render quality clean
+.PHONY: all deps configure build run install test test-plain test-asan test-windows windows fuzz render quality term-stills clean
 
 all: build
 
@@ -75,6 +75,10 @@ windows: build
 # Scores the cell conversion against a naive one, chafa and img2txt on a set of test pictures.
 quality: build
 	sh tools/quality/run.sh $(BUILD)
+
+# Screenshots of the show in xterm under Xvfb (160 x 50 and 80 x 24, DejaVu) at a few demo times, into docs/term.
+term-stills: build
+	bash tools/termshot/stills.sh $(BUILD) docs/term
 
 # Every libFuzzer target for FUZZ_SECONDS each (clang only; skipped with a note without it).
 # FUZZ_TARGETS="gml sync" runs only those.

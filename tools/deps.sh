@@ -9,6 +9,7 @@ RUN_PACKAGES="cmake g++ make pkg-config
  console-data console-setup-linux"
 TEST_PACKAGES="libgtest-dev libvterm-dev libpng-dev
  tmux xvfb xauth xdotool python3-xlib ffmpeg chafa caca-utils imagemagick python3-pil sox
+ xterm x11-apps fonts-terminus-otb
  clang libclang-rt-14-dev"
 case "${1:-test}" in
   run) PACKAGES="$RUN_PACKAGES" ;;
