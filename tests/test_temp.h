@@ -18,12 +18,20 @@ inline const std::string& test_temp_dir(void)
     if (test_temp_made.empty()) {
         std::string base = access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm")
                                                          : std::filesystem::temp_directory_path().string();
-        std::string pattern = base + "/kerv16_test_XXXXXX";
-        if (!mkdtemp(pattern.data())) {
-            perror(pattern.c_str());
-            abort();
+        // A new folder named by the process and a counter: create_directory fails on one that exists,
+        // so no two processes share one (mkdtemp is not on every platform the tests run on).
+        std::string made;
+        for (unsigned n = 0; made.empty(); n++) {
+            std::string name = base + "/kerv16_test_" + std::to_string((long)getpid()) + "_" + std::to_string(n);
+            std::error_code err;
+            if (std::filesystem::create_directory(name, err))
+                made = name;
+            else if (err || n > 1000) {
+                fprintf(stderr, "%s: cannot be made: %s\n", name.c_str(), err ? err.message().c_str() : "exists");
+                abort();
+            }
         }
-        test_temp_made = pattern;
+        test_temp_made = made;
         test_temp_owner = getpid();
         atexit([] {
             std::error_code ignored;
