@@ -37,6 +37,9 @@ int demo_find_data(const char* exe_dir, DemoOptions* opts);
 // Backends, Screen, display, tracks, tables, the viewer, emitters, assets, music, start tick, in that order.
 // 0 when the show cannot run (reported; the display is closed again).
 int demo_start(const DemoOptions* opts);
+// The show headless and without sound on the manual clock, set to 0: the caller steps the clock and
+// draws the frames (the renderer and the benches). No viewer.
+int demo_start_stepped(void);
 void demo_frame(int t);                // post-effect time, then the frame of demo time t (ms) drawn and presented
 int demo_stop(void);                   // shut-down in order; 0 when a capture failed
 int demo_main(int argc, char** argv);  // the whole program; returns the exit status

@@ -179,6 +179,17 @@ int demo_start(const DemoOptions* opts)
     return 1;
 }
 
+int demo_start_stepped(void)
+{
+    clock_use_manual(1);
+    clock_set(0);
+    DemoOptions opts;
+    demo_default_options(&opts);
+    opts.headless = 1;
+    opts.silent = 1;
+    return demo_start(&opts);
+}
+
 void demo_frame(int t)
 {
     fx_set_time(t);

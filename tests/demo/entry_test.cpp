@@ -242,4 +242,26 @@ TEST(ProgramEntry, HeadlessUsesTheNullAudioDevice)
     EXPECT_EXIT(_exit(start_headless_then_stop()), ::testing::ExitedWithCode(0), "");
 }
 
+// The renderer's start: demo time 0 on a clock that moves only when it is set, the null display.
+int start_stepped_then_stop(void)
+{
+    display_null_reset();
+    clock_use_manual(1);
+    clock_set(777);  // wherever the clock stood, the show starts at 0
+    if (!demo_start_stepped())
+        return 1;
+    int failed = (clock_ticks() != 0) << 1 | (start_tick != 0) << 2 | (display_current() != &display_null_driver) << 3;
+    clock_set(1234);
+    failed |= (clock_ticks() != 1234) << 4;
+    demo_frame(1234);
+    failed |= (display_null_frames() != 1) << 5 | (compose_info.t != 1234) << 6;
+    return failed | !demo_stop() << 7;
+}
+
+TEST(ProgramEntry, SteppedStartIsHeadlessAtTimeZero)
+{
+    putenv((char*)"SDL_AUDIODRIVER=no_such_driver");
+    EXPECT_EXIT(_exit(start_stepped_then_stop()), ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace

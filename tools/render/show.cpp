@@ -128,16 +128,7 @@ static int parse_options(int argc, char** argv)
 }
 
 // The show's own start-up on a stepped clock from 0, minus the viewer and the music.
-static int start_show(void)
-{
-    clock_use_manual(1);
-    clock_set(0);
-    DemoOptions show;
-    demo_default_options(&show);
-    show.headless = 1;
-    show.silent = 1;
-    return demo_start(&show);
-}
+static int start_show(void) { return demo_start_stepped(); }
 
 static int write_frame(long t)
 {

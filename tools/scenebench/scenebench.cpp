@@ -67,13 +67,7 @@ static int scenes(int frames)
 // blob frame, on a copy of the Screen, for the ratio within the same run.
 static int show(int step)
 {
-    clock_use_manual(1);
-    clock_set(0);
-    DemoOptions opts;
-    demo_default_options(&opts);
-    opts.headless = 1;
-    opts.silent = 1;
-    if (!demo_start(&opts))
+    if (!demo_start_stepped())
         return 1;
     struct Sum {
         long frames;
