@@ -99,8 +99,23 @@ void emitter_set_gravity(float g);
 
 // ---- underwater scene ----
 
+enum {
+    UNDERWATER_LETTERS = 6,       // K E R V 1 6, the asset table's event letters
+    UNDERWATER_PART_EMPTY = -1,   // no letter; every appear time goes to -1, so a skipped letter then shows at once
+    UNDERWATER_PART_UNSEEN = -2,  // last_part before the first frame
+};
+
+// Kept across frames and scenes for the whole run.
+struct UnderwaterState {
+    float letter_appear[UNDERWATER_LETTERS];  // "time" value when each letter's part began
+    int last_part;     // part of the previous frame; UNDERWATER_PART_UNSEEN before the first
+    int last_now;      // ms, demo time of the previous frame
+    int spawn_budget;  // ms of frame time not yet spent on particles
+    int emitter;       // the scene's emitter; -1 before it is created
+};
+
 extern const CameraKey deep_cameras[CAMERA_ROWS];
-extern float letter_appear[6];     // "time" value when each letter's part began
+extern UnderwaterState underwater;
 
 void scene_underwater(int now, float t, int part, float v);
 void scene_underwater_reset(void);  // back to the state at program start (no emitter yet)

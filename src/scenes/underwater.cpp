@@ -13,6 +13,7 @@ enum {
     SPAWN_BUDGET_FLOOR = -(1 << 30), // keeps the account from wrapping during very fast frame rates
     PARTICLE_COLOUR = 0x3F3F3F,
 };
+static_assert((int)UNDERWATER_LETTERS == (int)EVENT_LETTERS, "one appear time per event letter");
 
 // ---- state ----
 
@@ -29,11 +30,9 @@ const CameraKey deep_cameras[CAMERA_ROWS] = {
 // Resting x of k, e, r, v, 1, 6.
 static const float letter_rest_x[EVENT_LETTERS] = {-15.0f, -9.0f, -2.0f, 4.0f, 10.0f, 15.0f};
 
-float letter_appear[EVENT_LETTERS];  // "time" value when each letter's part began
-static int last_part = -2;           // part of the previous call
-static int last_now;                 // demo time of the previous call, ms
-static int spawn_budget;             // frame time not yet spent on particles, ms
-static int deep_emitter = -1;        // the scene's emitter, -1 before creation
+// As at program start: no appear times, no part seen, no frame yet, no emitter.
+static constexpr UnderwaterState UNDERWATER_START = {{0}, UNDERWATER_PART_UNSEEN, 0, 0, -1};
+UnderwaterState underwater = UNDERWATER_START;
 
 // ---- internal functions ----
 
@@ -74,7 +73,7 @@ static fixed world_to_fixed(float w)
 // Falls from 15 units above its place during the first unit of t, then bobs and rocks.
 static void draw_letter(int i, float t, int now)
 {
-    float a = t - letter_appear[i];
+    float a = t - underwater.letter_appear[i];
     float y = 0.0f;
     if (a < 1.0f) {
         float d = 1.0f - a;
@@ -101,13 +100,13 @@ static void draw_letter(int i, float t, int now)
 // above 0.99 (falling, or at the crest of a bob). The life draw happens only then.
 static void spawn_particles(int part, int dt)
 {
-    spawn_budget += dt - SPAWN_PERIOD;
-    if (spawn_budget < SPAWN_BUDGET_FLOOR)
-        spawn_budget = SPAWN_BUDGET_FLOOR;
-    if (spawn_budget <= 0)
+    underwater.spawn_budget += dt - SPAWN_PERIOD;
+    if (underwater.spawn_budget < SPAWN_BUDGET_FLOOR)
+        underwater.spawn_budget = SPAWN_BUDGET_FLOOR;
+    if (underwater.spawn_budget <= 0)
         return;
-    int n = (spawn_budget - 1) / SPAWN_PERIOD + 1;
-    spawn_budget -= SPAWN_PERIOD * n;
+    int n = (underwater.spawn_budget - 1) / SPAWN_PERIOD + 1;
+    underwater.spawn_budget -= SPAWN_PERIOD * n;
     int visible = part >= EVENT_LETTERS - 1 ? EVENT_LETTERS : part + 1;
     static const fixed still[3] = {0, 0, 0};
     for (int attempt = 0; attempt < 2 * n; attempt++) {
@@ -125,7 +124,7 @@ static void spawn_particles(int part, int dt)
             (fixed)((uint32_t)world_to_fixed(letter->pos_z) + (uint32_t)vertex->z),
         };
         int life = demo_rand() % 1000 + 4000;
-        emitter_emit(deep_emitter, life, 1, position, still);
+        emitter_emit(underwater.emitter, life, 1, position, still);
     }
 }
 
@@ -133,31 +132,26 @@ static void spawn_particles(int part, int dt)
 
 void scene_underwater_reset(void)
 {
-    for (int i = 0; i < EVENT_LETTERS; i++)
-        letter_appear[i] = 0.0f;
-    last_part = -2;
-    last_now = 0;
-    spawn_budget = 0;
-    deep_emitter = -1;
+    underwater = UNDERWATER_START;
 }
 
 void scene_underwater(int now, float t, int part, float v)
 {
-    long long delta = (long long)now - last_now;
+    long long delta = (long long)now - underwater.last_now;
     int dt = delta < 0 || delta > 2000 ? 0 : (int)delta;  // a seek or a pause moves nothing
-    last_now = now;
+    underwater.last_now = now;
 
-    if (part != last_part) {
-        if (part == -1) {
+    if (part != underwater.last_part) {
+        if (part == UNDERWATER_PART_EMPTY) {
             for (int i = 0; i < EVENT_LETTERS; i++)
-                letter_appear[i] = -1.0f;  // skipped letters then show at once, without falling
+                underwater.letter_appear[i] = -1.0f;  // skipped letters then show at once, without falling
         } else if (part >= 0 && part < EVENT_LETTERS) {
-            letter_appear[part] = t;
+            underwater.letter_appear[part] = t;
         }
-        last_part = part;
+        underwater.last_part = part;
     }
 
-    if (part == -1)
+    if (part == UNDERWATER_PART_EMPTY)
         camera_apply(camera_key_lerp(&deep_cameras[0], &deep_cameras[1], t));
     else
         camera_walk(v);
@@ -167,8 +161,8 @@ void scene_underwater(int now, float t, int part, float v)
     fx_set_time(now);
     fx_warp(screen, 0.1f, 0.1f, 4.0f, 4.0f, 0.001f);
 
-    if (deep_emitter < 0) {
-        deep_emitter = emitter_create(DISC_ADD, PARTICLE_COLOUR);
+    if (underwater.emitter < 0) {
+        underwater.emitter = emitter_create(DISC_ADD, PARTICLE_COLOUR);
         emitter_set_gravity(-0.03125f);
     }
 
@@ -178,7 +172,7 @@ void scene_underwater(int now, float t, int part, float v)
 
     if (part >= 0)
         spawn_particles(part, dt);
-    if (deep_emitter >= 0)
+    if (underwater.emitter >= 0)
         emitters_update_draw(dt);  // without an emitter of its own the scene draws no particles
 
     raster_set_additive(1);

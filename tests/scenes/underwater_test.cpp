@@ -93,11 +93,11 @@ TEST_F(UnderwaterTest, EndPartResetsAppearTimesSoSkippedLettersShowAtOnce)
 {
     scene_underwater(0, 0.0f, -1, 0.0f);
     for (int i = 0; i < EVENT_LETTERS; i++) {
-        EXPECT_EQ(letter_appear[i], -1.0f);
+        EXPECT_EQ(underwater.letter_appear[i], -1.0f);
         EXPECT_EQ(event_letters[i].pos_x, 999.0f);  // no letter drawn
     }
     scene_underwater(16, 5.0f, 3, 0.0f);
-    EXPECT_EQ(letter_appear[3], 5.0f);
+    EXPECT_EQ(underwater.letter_appear[3], 5.0f);
     EXPECT_EQ(event_letters[0].pos_y, (float)sin(6.0 + 16 * 0.001));  // a = 6: no fall
 }
 
@@ -190,6 +190,25 @@ TEST_F(UnderwaterTest, ASeekGivesZeroDt)
         ASSERT_EQ(emitters[0].particles[k].life, before[k].life) << k;
 }
 
+TEST_F(UnderwaterTest, StateRecordFollowsTheFramesAndResetsToTheStart)
+{
+    scene_underwater(1000, 3.0f, 2, 1.0f);  // dt 1000: budget 984, 62 attempts' worth spent, -8 left
+    scene_underwater(1033, 3.5f, 2, 1.0f);  // dt 33: -8 + 17 = 9, one more step of 16 spent
+    EXPECT_EQ(underwater.last_part, 2);
+    EXPECT_EQ(underwater.last_now, 1033);
+    EXPECT_EQ(underwater.spawn_budget, -7);
+    EXPECT_EQ(underwater.emitter, 0);  // the first free emitter
+    EXPECT_EQ(underwater.letter_appear[2], 3.0f);
+
+    scene_underwater_reset();
+    for (int i = 0; i < UNDERWATER_LETTERS; i++)
+        EXPECT_EQ(underwater.letter_appear[i], 0.0f) << i;
+    EXPECT_EQ(underwater.last_part, -2);
+    EXPECT_EQ(underwater.last_now, 0);
+    EXPECT_EQ(underwater.spawn_budget, 0);
+    EXPECT_EQ(underwater.emitter, -1);
+}
+
 TEST_F(UnderwaterTest, PartsOutsideTheLettersAreSafe)
 {
     for (int part : {6, 7, 100, INT_MAX, -2, -5, INT_MIN}) {
@@ -197,7 +216,7 @@ TEST_F(UnderwaterTest, PartsOutsideTheLettersAreSafe)
         scene_underwater(500, 2.5f, part, 1.0f);
     }
     for (int i = 0; i < EVENT_LETTERS; i++)
-        EXPECT_EQ(letter_appear[i], 0.0f);
+        EXPECT_EQ(underwater.letter_appear[i], 0.0f);
     EXPECT_EQ(event_letters[5].pos_x, 15.0f);  // parts above 5 show all six letters
 
     // Letters whose meshes did not load shed nothing.
