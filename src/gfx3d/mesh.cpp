@@ -29,6 +29,12 @@ static int texture_table_emptied;  // the first texture_load empties the table o
 
 // ---- internal functions ----
 
+// The loaders' own texts, then the file, so the message says which mesh is missing.
+static const char BOF_NOT_FOUND[] = "EEEEEEEEEEEK!!!     file not found!!";
+static const char BOF_NO_MEMORY[] = "EEEEEEEEEEEK!!!     not nuff mem!!";
+
+static void report_fixed(const char* text, const char* name) { msg_print(stdout, "%s (%s)\n", text, name); }
+
 static void report(const char* name, const char* problem)
 {
     msg_print(stdout, "EEEEEEEEEEEK!!!     %s: %s\n", name, problem);
@@ -69,7 +75,9 @@ static void load_bof(const char* name, Mesh* mesh, int animated)
 
     FILE* f = fopen(name, "rb");
     if (!f) {
-        report(name, "file not found!!");
+        report_fixed(BOF_NOT_FOUND, name);
+        if (!animated)
+            screen_present();  // the static loader shows the Screen as it stands
         return;
     }
     long size = file_size(f);
@@ -111,7 +119,7 @@ static void load_bof(const char* name, Mesh* mesh, int animated)
         if ((records && !m.vertices) || (face_count && !m.faces)) {
             fclose(f);
             release_arrays(&m);
-            report(name, "not nuff mem!!");
+            report_fixed(BOF_NO_MEMORY, name);
             return;
         }
         for (entry = 0; entry < entries; entry++) {
