@@ -28,11 +28,53 @@ extern uint32_t rand_state;    // 1 at program start
 int demo_rand(void);
 void demo_srand(uint32_t seed);
 
-// ---- program entry and main loop ----
+// ---- program entry: options, start, one frame, stop ----
 
+// What the command line asks for; demo_default_options gives the plain show in the terminal.
+struct DemoOptions {
+    const char* viewer_file;   // picture or drawing shown before the show, or null
+    const char* capture_file;  // video rendered instead of playing the show, or null
+    int stats;                 // 1: frames, rate and bytes per frame on standard error at exit
+    int headless;              // 1: the null display and the null audio device
+    int window;                // 1: the window display instead of the terminal
+    int fps;                   // frames per second of a capture; at most this many a second otherwise (0: unpaced)
+    int layout;                // TERMINAL_LAYOUT_*: how the terminal lays the cells out (0: by its size)
+    int until_ms;              // stop at this demo time; 0 runs to the end of the timeline
+    int silent;                // 1: no soundtrack at all (the renderer and the benches)
+};
+enum { DEMO_RUN = -1 };
+
+void demo_default_options(DemoOptions* opts);
+// DEMO_RUN when the show should run; otherwise the exit status (0 after --help or --version, 2 when refused).
+int demo_parse_options(int argc, char** argv, DemoOptions* opts);
+// Backends, Screen, display, tracks, tables, the viewer, emitters, assets, music, start tick, in that order.
+// 0 when the show cannot run (reported; the display is closed again).
+int demo_start(const DemoOptions* opts);
+void demo_frame(int t);                // post-effect time, then the frame of demo time t (ms) drawn and presented
+int demo_stop(void);                   // shut-down in order; 0 when a capture failed
 int demo_main(int argc, char** argv);  // the whole program; returns the exit status
 void demo_handle_key(void);            // the main loop's key step: reads one waiting key, may seek
 void show_picture(const char* name);   // viewer mode: the picture until a key is waiting
+
+// ---- pacing: at most N frames a second, sleeping between them ----
+
+enum {
+    PACING_SLOW_SCENE = 5,  // the underwater scene: its particle account gains what frames exceed 16 ms
+    PACING_SLOW_MS = 20,    // so frames there are at least this far apart
+};
+struct DemoPacing {
+    int fps;                // 0: unpaced, frames as fast as they can be drawn
+    uint32_t due_ms;        // clock when the next frame is due
+    int carry;              // remainder of 1000 / fps carried to the next step (1/fps ms)
+    long frames;            // frames drawn while paced
+    long paced;             // frames after which the loop had time to sleep
+    long skipped;           // frame slots missed because a frame took too long
+};
+extern DemoPacing demo_pacing;
+
+void pacing_start(int fps, uint32_t now);        // the first frame is due at once
+int pacing_wait_ms(uint32_t now);                // ms until the next frame is due, 0 when it is
+void pacing_frame_done(uint32_t now, int scene); // schedules the next frame after one of this scene
 
 // ---- asset table (start-up, shut-down) ----
 

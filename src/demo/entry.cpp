@@ -1,7 +1,8 @@
-// entry.cpp -- program entry: options, start-up order, viewer modes, the main loop, shut-down order
+// entry.cpp -- program entry: start-up order, viewer modes, one frame, the main loop, shut-down order
 #include "demo/demo.h"
 #include "console/console.h"
 #include "gml/gml.h"
+#include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/window.h"
@@ -22,32 +23,22 @@ uint32_t start_tick;
 static const char* TITLE = "KERV16 - alt+enter=fullscreen";
 static const char* SOUNDTRACK = "data/Dremovant - Embers-mastered.mp3";
 
+static struct {
+    int capture;        // 1 while a video is being rendered: stopping finishes it
+    uint32_t opened_ms; // clock when the display opened, for --stats
+    long frames;        // frames drawn by demo_frame since the start
+} run;
+
 // ---- internal functions ----
 
-static void usage(FILE* out)
-{
-    fprintf(out,
-            "usage: kerv16 [options] [picture.tga | drawing.gml]\n"
-            "  Plays the KERV16 show in the terminal; data/ is read from the working directory.\n"
-            "  With a picture it is shown until a key is pressed; a .gml drawing is replayed for 16 s.\n"
-            "keys: Escape quits, left/right arrow seek one second\n"
-            "options:\n"
-            "  --help       this text\n"
-            "  --version    the version\n"
-            "  --stats      at exit, print frames drawn, frames per second and bytes written per frame\n"
-            "  --window     show the cells in a window with the VGA font (Alt+Enter: full screen)\n"
-            "  --capture FILE  render the whole show into a video (with ffmpeg), as fast as it goes\n"
-            "  --fps N      frames per second of --capture (default 60)\n"
-            "  --until MS   stop the show at this demo time (milliseconds)\n"
-            "  --headless   draw into memory only: no output, no keyboard (the show runs to its end)\n");
-}
-
-// Frames, rate and bytes per frame, on standard error so piped frames stay clean.
-// Other displays than the terminal write no bytes of their own: they report the main loop's frames.
+// Frames, rate and bytes per frame, on standard error so piped frames stay clean; the terminal's
+// layout and size, and how the frames were paced. Other displays than the terminal write no bytes
+// of their own: they report the main loop's frames.
 static void print_stats(uint32_t opened_ms, uint32_t closed_ms, long loop_frames)
 {
     TerminalStats st = {};
-    if (display_current() == &display_terminal_driver)
+    int terminal = display_current() == &display_terminal_driver;
+    if (terminal)
         terminal_get_stats(&st);
     else
         st.frames = loop_frames;
@@ -55,6 +46,18 @@ static void print_stats(uint32_t opened_ms, uint32_t closed_ms, long loop_frames
     fprintf(stderr, "kerv16: %ld frames in %.1f s, %.1f frames/s; bytes per frame: mean %.0f, largest %ld\n",
             st.frames, seconds, seconds > 0 ? (double)st.frames / seconds : 0.0,
             st.frames ? (double)st.bytes / (double)st.frames : 0.0, st.largest);
+    if (terminal) {
+        char cell[48] = "";
+        if (st.cell_w > 0)
+            snprintf(cell, sizeof cell, " of %d x %d pixels", st.cell_w, st.cell_h);
+        fprintf(stderr, "kerv16: layout %s in a terminal of %d x %d cells%s\n", terminal_layout_name(st.layout),
+                st.cols, st.rows, cell);
+    }
+    if (demo_pacing.fps > 0)
+        fprintf(stderr, "kerv16: paced at most %d frames a second: %ld of %ld frames with time to spare, %ld slots skipped\n",
+                demo_pacing.fps, demo_pacing.paced, demo_pacing.frames, demo_pacing.skipped);
+    else
+        fprintf(stderr, "kerv16: unpaced\n");
 }
 
 // The mode comes from the upper-cased last four characters; the file opens under its own name.
@@ -123,96 +126,96 @@ static int show_length_ms(void)
     return end_row < 0 ? 0 : (int)(end_row / 0.004);
 }
 
-int demo_main(int argc, char** argv)
+int demo_start(const DemoOptions* opts)
 {
-    const char* viewer_file = nullptr;
-    const char* capture_file = nullptr;
-    int stats = 0, headless = 0, window = 0, fps = 60, until_ms = 0;
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--help") == 0) {
-            usage(stdout);
-            return 0;
-        } else if (strcmp(argv[i], "--version") == 0) {
-            printf("kerv16 %s\n", KERV_VERSION);
-            return 0;
-        } else if (strcmp(argv[i], "--stats") == 0) {
-            stats = 1;
-        } else if (strcmp(argv[i], "--headless") == 0) {
-            headless = 1;
-        } else if (strcmp(argv[i], "--window") == 0) {
-            window = 1;
-        } else if (strcmp(argv[i], "--capture") == 0 && i + 1 < argc) {
-            capture_file = argv[++i];
-        } else if (strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
-            until_ms = atoi(argv[++i]);
-        } else if (strcmp(argv[i], "--fps") == 0 && i + 1 < argc) {
-            fps = atoi(argv[++i]);
-            if (fps < 1 || fps > 240) {
-                fprintf(stderr, "kerv16: --fps takes a whole number from 1 to 240\n");
-                return 2;
-            }
-        } else if (strncmp(argv[i], "--", 2) == 0) {
-            fprintf(stderr, "kerv16: unknown option %s\n", argv[i]);
-            usage(stderr);
-            return 2;
-        } else if (!viewer_file) {
-            viewer_file = argv[i];
-        }
-    }
-
-    // The terminal display also serves a pipe or file: the frames are written, nothing is switched.
-    if (capture_file) {
+    run.capture = opts->capture_file != nullptr;
+    run.frames = 0;
+    end_flag = 0;
+    if (opts->capture_file) {
         int length = show_length_ms();
-        capture_setup(capture_file, fps, SOUNDTRACK, until_ms > 0 && (until_ms < length || !length) ? until_ms : length);
+        int until = opts->until_ms;
+        capture_setup(opts->capture_file, opts->fps, SOUNDTRACK, until > 0 && (until < length || !length) ? until : length);
         display_use(&display_capture_driver);
     } else {
-        display_use(headless ? &display_null_driver : window ? &display_window_driver : &display_terminal_driver);
+        // The terminal display also serves a pipe or file: the frames are written, nothing is switched.
+        display_use(opts->headless ? &display_null_driver : opts->window ? &display_window_driver : &display_terminal_driver);
     }
+    terminal_set_layout(opts->layout);
+    // Without a display there is nobody to listen either; a capture muxes the soundtrack file itself.
+    music_use_audio(opts->headless || opts->capture_file ? &audio_null_driver : &audio_sdl_driver);
     screen_create();
     if (!display_open(TITLE)) {
         display_close();
         msg_flush();
-        return 1;
+        return 0;
     }
-    uint32_t opened_ms = clock_ticks();
+    run.opened_ms = clock_ticks();
     console_setup(DISPLAY_COLS, DISPLAY_ROWS, 1);
     console_output_handle();
     if (!sync_setup() || !load_cell_tables()) {
         display_close();
         msg_flush();
-        return 1;
+        return 0;
     }
-    if (viewer_file)
-        run_viewer(viewer_file);
+    if (opts->viewer_file)
+        run_viewer(opts->viewer_file);
     emitters_init();
     load_assets();
     setup_letter_materials();
-    if (!capture_file)  // a capture muxes the soundtrack file itself
+    if (!opts->capture_file && !opts->silent)
         music_start(SOUNDTRACK);
     start_tick = clock_ticks();
+    return 1;
+}
 
-    long loop_frames = 0;
-    while (!end_flag) {
-        int t = (int)(clock_ticks() - start_tick);
-        if (until_ms > 0 && t >= until_ms)
-            break;
-        fx_set_time(t);
-        compose_frame(t);
-        loop_frames++;
-        if (display_key_waiting())
-            demo_handle_key();
-    }
+void demo_frame(int t)
+{
+    fx_set_time(t);
+    compose_frame(t);
+    run.frames++;
+}
 
+int demo_stop(void)
+{
     emitters_free();
     free_assets();
     music_stop();
-    int captured = capture_file ? capture_finish() : 1;
+    int captured = run.capture ? capture_finish() : 1;
     display_close();
     msg_flush();
-    if (!captured)
+    return captured;
+}
+
+int demo_main(int argc, char** argv)
+{
+    DemoOptions opts;
+    int status = demo_parse_options(argc, argv, &opts);
+    if (status != DEMO_RUN)
+        return status;
+    if (!demo_start(&opts))
         return 1;
-    if (stats)
-        print_stats(opened_ms, clock_ticks(), loop_frames);
+    // Frames nobody can see are not drawn: a screen is paced, memory and a capture are not.
+    pacing_start(opts.headless || opts.capture_file ? 0 : opts.fps, clock_ticks());
+    while (!end_flag) {
+        int wait = pacing_wait_ms(clock_ticks());
+        if (wait > 0) {
+            display_idle(wait);   // a key wakes it and is acted on at once
+            if (display_key_waiting())
+                demo_handle_key();
+            continue;
+        }
+        int t = (int)(clock_ticks() - start_tick);
+        if (opts.until_ms > 0 && t >= opts.until_ms)
+            break;
+        demo_frame(t);
+        pacing_frame_done(clock_ticks(), compose_info.scene);
+        if (display_key_waiting())
+            demo_handle_key();
+    }
+    if (!demo_stop())
+        return 1;
+    if (opts.stats)
+        print_stats(run.opened_ms, clock_ticks(), run.frames);
     // Ended by SIGINT, SIGTERM or SIGHUP: now that the terminal is back, let the signal tell.
     int sig = display_current() == &display_terminal_driver ? terminal_quit_signal() : 0;
     if (sig) {

@@ -1,6 +1,7 @@
 // clock.cpp -- millisecond ticks from the monotonic clock, or a hand-set value
 #include "platform/clock.h"
 
+#include <cerrno>
 #include <ctime>
 
 // ---- state ----
@@ -24,3 +25,14 @@ uint32_t clock_ticks(void)
 void clock_use_manual(int manual) { clk.manual = manual; }
 void clock_set(uint32_t ms) { clk.value = ms; }
 void clock_advance(uint32_t ms) { clk.value += ms; }
+
+void clock_sleep(uint32_t ms)
+{
+    if (clk.manual) {
+        clk.value += ms;
+        return;
+    }
+    timespec ts = {(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}

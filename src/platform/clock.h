@@ -6,3 +6,4 @@ uint32_t clock_ticks(void);          // milliseconds, wrapping like a 32-bit tic
 void clock_use_manual(int manual);   // 1: clock_ticks returns the hand-set value from now on
 void clock_set(uint32_t ms);         // the hand-set value
 void clock_advance(uint32_t ms);     // add to the hand-set value
+void clock_sleep(uint32_t ms);       // waits ms; on the hand-set clock, advances it instead

@@ -1,6 +1,8 @@
 // display.cpp -- dispatch to the chosen display backend; the message hold
 #include "platform/display.h"
 
+#include "platform/clock.h"
+
 #include <cstdarg>
 #include <cstring>
 
@@ -27,6 +29,15 @@ int display_key_waiting(void) { return driver->key_waiting(); }
 int display_read_key(void) { return driver->read_key(); }
 int display_wait_key(void) { return driver->wait_key(); }
 void display_close(void) { driver->close(); }
+void display_idle(int ms)
+{
+    if (ms <= 0)
+        return;
+    if (driver->idle)
+        driver->idle(ms);
+    else
+        clock_sleep((uint32_t)ms);
+}
 
 void msg_print(FILE* stream, const char* format, ...)
 {

@@ -36,6 +36,8 @@ struct DisplayDriver {
     int (*read_key)(void);                          // one key code; -1 when none is waiting
     int (*wait_key)(void);                          // blocks for one key; returns at once without a keyboard
     void (*close)(void);                            // restores whatever open changed
+    // Waits up to ms milliseconds, returning early when a key arrives; null: the clock's own sleep.
+    void (*idle)(int ms);
 };
 
 extern const DisplayDriver display_null_driver;
@@ -50,6 +52,7 @@ void display_write(const DisplayCell* cells);
 int display_key_waiting(void);
 int display_read_key(void);
 int display_wait_key(void);
+void display_idle(int ms);   // between paced frames: sleeps, but wakes for a key
 void display_close(void);
 
 // Null display: keeps the last frame, takes injected keys (tests, tools, headless runs).

@@ -159,6 +159,7 @@ static void capture_close(void) {}
 const DisplayDriver display_capture_driver = {
     "capture", capture_open, capture_set_grid, capture_write, capture_key_waiting, capture_read_key,
     capture_read_key, capture_close,
+    nullptr,
 };
 
 int capture_setup(const char* file, int fps, const char* soundtrack, int expected_ms)

@@ -40,6 +40,7 @@ static void null_close(void) {}
 
 const DisplayDriver display_null_driver = {
     "null", null_open, null_set_grid, null_write, null_key_waiting, null_read_key, null_wait_key, null_close,
+    nullptr,   // idle: the clock's own sleep, which advances a hand-set clock
 };
 
 const DisplayCell* display_null_cells(void) { return null_display.cells; }

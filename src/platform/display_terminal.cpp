@@ -59,6 +59,7 @@ static struct {
     char frame[TERMINAL_FRAME_BYTES]; // the one reusable frame buffer
 } term;
 
+static int layout_wanted = TERMINAL_LAYOUT_AUTO;  // --layout
 static volatile sig_atomic_t resized;          // SIGWINCH seen
 static volatile sig_atomic_t continued;        // SIGCONT seen: take the terminal back
 static volatile sig_atomic_t quit_signal;      // SIGINT / SIGTERM / SIGHUP that asked to quit
@@ -270,16 +271,24 @@ static void remove_signals(void)
     term.signals_installed = 0;
 }
 
-static void query_size(int* cols, int* rows)
+// The size in cells and, where the terminal reports its pixels, the size of one cell; the layout
+// is chosen again from these at the next frame. Nothing is asked of the terminal, so nothing waits.
+static void query_size(void)
 {
     winsize ws;
-    if (ioctl(term.out_fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
-        *cols = ws.ws_col;
-        *rows = ws.ws_row;
-    } else {
-        *cols = DISPLAY_COLS;
-        *rows = DISPLAY_ROWS;
+    TerminalEncoder* enc = &term.enc;
+    enc->cols = DISPLAY_COLS;
+    enc->rows = DISPLAY_ROWS;
+    enc->cell_w = enc->cell_h = 0;
+    if (term.tty && ioctl(term.out_fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+        enc->cols = ws.ws_col;
+        enc->rows = ws.ws_row;
+        if (ws.ws_xpixel >= ws.ws_col && ws.ws_ypixel >= ws.ws_row) {
+            enc->cell_w = ws.ws_xpixel / ws.ws_col;
+            enc->cell_h = ws.ws_ypixel / ws.ws_row;
+        }
     }
+    enc->repaint = 1;
 }
 
 static int locale_is_utf8(void)
@@ -361,14 +370,13 @@ static int term_open(const char* title)
             term.title[n++] = *s;
     term.title[n] = 0;
 
-    int cols = DISPLAY_COLS, rows = DISPLAY_ROWS;
-    if (term.tty)
-        query_size(&cols, &rows);
-    term.start_cols = cols;
-    term.start_rows = rows;
-    terminal_encoder_init(&term.enc, cols, rows,
+    terminal_encoder_init(&term.enc, DISPLAY_COLS, DISPLAY_ROWS,
                           colorterm_is_24bit() ? TERMINAL_COLOURS_24BIT : TERMINAL_COLOURS_16,
                           locale_is_utf8() ? TERMINAL_CHARSET_UTF8 : TERMINAL_CHARSET_ASCII);
+    term.enc.layout_wanted = layout_wanted;
+    query_size();
+    term.start_cols = term.enc.cols;
+    term.start_rows = term.enc.rows;
     term.open = 1;
     static int registered;
     if (!registered && atexit(close_at_exit) == 0)
@@ -392,6 +400,18 @@ static void term_set_grid(int cols, int rows, int fullscreen)
 {
     if (!term.open || !term.tty)
         return;
+    // A terminal smaller than the layout wants (two terminal cells per console cell unless the grid
+    // is asked for) is asked to grow; one large enough is left as it is, and so is any size when
+    // the compact layout is asked for, since it fits whatever the terminal has.
+    if (layout_wanted != TERMINAL_LAYOUT_GRID)
+        cols *= 2;
+    if (layout_wanted == TERMINAL_LAYOUT_COMPACT || (term.start_cols >= cols && term.start_rows >= rows)) {
+        cols = term.start_cols;
+        rows = term.start_rows;
+    } else {
+        cols = cols > term.start_cols ? cols : term.start_cols;
+        rows = rows > term.start_rows ? rows : term.start_rows;
+    }
     // Best effort: terminals that allow window operations resize; the rest ignore the request.
     term.grid_cols = cols;
     term.grid_rows = rows;
@@ -433,11 +453,15 @@ static void term_write(const DisplayCell* cells)
             return;
         if (resized) {
             resized = 0;
-            query_size(&term.enc.cols, &term.enc.rows);
-            term.enc.repaint = 1;
+            query_size();
         }
     }
     size_t n = terminal_encode_frame(&term.enc, cells, term.frame, sizeof term.frame);
+    st->layout = term.enc.layout.kind;
+    st->cols = term.enc.cols;
+    st->rows = term.enc.rows;
+    st->cell_w = term.enc.cell_w;
+    st->cell_h = term.enc.cell_h;
     if (n == 0)
         return;
     // A stop in the middle of a frame would leave half a sequence on the normal screen.
@@ -462,6 +486,18 @@ static int term_read_key(void)
 {
     pump_keys();
     return terminal_keys_read(&term.keys);
+}
+
+// Sleeps until the time is up or a key arrives; a key that arrives is decoded at once.
+static void term_idle(int ms)
+{
+    if (!term.keyboard) {
+        clock_sleep((uint32_t)ms);
+        return;
+    }
+    pollfd pfd = {term.in_fd, POLLIN, 0};
+    if (poll(&pfd, 1, ms) > 0)
+        pump_keys();
 }
 
 static int term_wait_key(void)
@@ -492,7 +528,10 @@ static void term_close(void)
 
 const DisplayDriver display_terminal_driver = {
     "terminal", term_open, term_set_grid, term_write, term_key_waiting, term_read_key, term_wait_key, term_close,
+    term_idle,
 };
+
+void terminal_set_layout(int wanted) { layout_wanted = wanted; }
 
 void terminal_get_stats(TerminalStats* stats) { *stats = term.stats; }
 

@@ -181,4 +181,5 @@ void window_handle_event(const SDL_Event* e)
 const DisplayDriver display_window_driver = {
     "window", window_open, window_set_grid, window_write, window_key_waiting, window_read_key, window_wait_key,
     window_close,
+    nullptr,
 };

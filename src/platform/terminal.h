@@ -15,26 +15,65 @@ enum {
     TERMINAL_COLOURS_16 = 0,     // the 16 ANSI colours (30-37, 90-97, 40-47, 100-107)
     TERMINAL_COLOURS_24BIT = 1,  // the console palette's exact values (38;2;r;g;b)
 
-    TERMINAL_CHARSET_UTF8 = 0,   // code page 437 glyphs as Unicode in UTF-8
+    TERMINAL_CHARSET_UTF8 = 0,   // code page 437 glyphs and block elements as Unicode in UTF-8
     TERMINAL_CHARSET_ASCII = 1,  // a plain ASCII look-alike of every glyph
 
-    // Room one frame can ever need: per cell a cursor move, two 24-bit colours and a glyph with
-    // its variation selector (under 64 bytes), plus the frame's opening and closing sequences.
-    TERMINAL_FRAME_BYTES = DISPLAY_CELLS * 64 + 256,
+    // How the 80 x 50 console cells are laid out on the terminal's cells.
+    TERMINAL_LAYOUT_AUTO = 0,    // chosen by the terminal's size, again after every resize
+    TERMINAL_LAYOUT_WIDE = 1,    // each console cell as two terminal cells of quadrants: square on 1 : 2 fonts
+    TERMINAL_LAYOUT_GRID = 2,    // one terminal cell per console cell
+    TERMINAL_LAYOUT_COMPACT = 3, // the whole picture scaled into a smaller terminal, two pixels per cell
+    TERMINAL_LAYOUT_TOO_SMALL = 4, // chosen only: the terminal is below TERMINAL_MIN_COLS x TERMINAL_MIN_ROWS
+
+    TERMINAL_MIN_COLS = 40,      // the smallest terminal that still shows the whole picture
+    TERMINAL_MIN_ROWS = 12,
+    TERMINAL_MAX_COLS = 2 * DISPLAY_COLS,     // the widest layout (wide)
+    TERMINAL_MAX_ROWS = DISPLAY_ROWS,
+    TERMINAL_MAX_CELLS = TERMINAL_MAX_COLS * TERMINAL_MAX_ROWS,
+
+    // A terminal cell's colour is a console colour 0-15, or TERMINAL_RGB plus 0xRRGGBB (24-bit only).
+    TERMINAL_RGB = 0x1000000,
+    // Glyphs 0-255 are code page 437; TERMINAL_GLYPH_QUADRANTS + mask (1-14) is the block element
+    // whose quadrants are set in mask (bit 0 upper left, 1 upper right, 2 lower left, 3 lower right).
+    TERMINAL_GLYPH_QUADRANTS = 256,
+
+    // Room one frame can ever need: per terminal cell a cursor move, two 24-bit colours and a glyph
+    // with its variation selector (under 64 bytes), plus the frame's opening and closing sequences.
+    TERMINAL_FRAME_BYTES = TERMINAL_MAX_CELLS * 64 + 512,
+};
+
+// One terminal cell as it is sent.
+struct TermCell {
+    uint32_t fg, bg;                    // console colour or TERMINAL_RGB | 0xRRGGBB
+    uint16_t glyph;                     // code page 437 byte or TERMINAL_GLYPH_QUADRANTS + mask
+};
+
+// Where the picture lies on the terminal and how it is drawn there.
+struct TerminalLayout {
+    int kind;                           // TERMINAL_LAYOUT_WIDE, _GRID, _COMPACT or _TOO_SMALL
+    int left, top;                      // terminal cell of the picture's upper left corner, 0-based
+    int cols, rows;                     // terminal cells the picture covers (its visible part)
+    int pixel_rows;                     // compact: picture rows drawn (2 per terminal row with half blocks)
 };
 
 // What the terminal shows and how to talk to it. Fill with terminal_encoder_init; change cols,
-// rows (then set repaint) when the terminal is resized.
+// rows, cell_w / cell_h or layout_wanted (then set repaint) when the terminal changes.
 struct TerminalEncoder {
     int cols, rows;                     // terminal size in cells
+    int cell_w, cell_h;                 // one cell's size in pixels; 0 when the terminal does not say (1 : 2 assumed)
     int colours;                        // TERMINAL_COLOURS_*
     int charset;                        // TERMINAL_CHARSET_*
-    int repaint;                        // 1: the next frame clears the screen and sends every cell
-    DisplayCell shown[DISPLAY_CELLS];   // the grid as the terminal shows it (valid unless repaint)
+    int layout_wanted;                  // TERMINAL_LAYOUT_AUTO or a forced layout
+    int repaint;                        // 1: the next frame chooses the layout, clears the screen and sends every cell
+    TerminalLayout layout;              // chosen at the last repaint
+    TermCell target[TERMINAL_MAX_CELLS];// the frame being laid out, layout.cols x layout.rows
+    TermCell shown[TERMINAL_MAX_CELLS]; // what the terminal shows there (valid unless repaint)
     int cursor_x, cursor_y;             // terminal cursor, 0-based; -1 when not known
-    int fg, bg;                         // console colours in effect; -1 when not known
-    int cells_sent;                     // cells written by the last frame
+    uint32_t fg, bg;                    // colours in effect; TERMINAL_UNKNOWN_COLOUR when not known
+    int cells_sent;                     // terminal cells written by the last frame
 };
+
+enum : uint32_t { TERMINAL_UNKNOWN_COLOUR = 0xFFFFFFFFu };
 
 enum {
     TERMINAL_KEY_QUEUE = 64,            // decoded keys not yet read
@@ -58,20 +97,37 @@ struct TerminalStats {
     long long bytes;                    // frame bytes written
     long largest;                       // most bytes of one frame
     uint32_t first_ms, last_ms;         // clock at the first and last frame
+    int layout;                         // TERMINAL_LAYOUT_* of the last frame
+    int cols, rows;                     // terminal size at the last frame
+    int cell_w, cell_h;                 // its cell size in pixels, 0 when not reported
 };
+
+// ---- layouts ----
+
+// Chooses the layout for a terminal of cols x rows cells of cell_w x cell_h pixels (0 x 0: unknown,
+// taken as 1 : 2). Auto: wide from 160 x 50 cells, grid from 80 x 50, compact below that down to
+// TERMINAL_MIN_COLS x TERMINAL_MIN_ROWS, too small under it. A forced layout larger than the
+// terminal shows its upper left part.
+void terminal_layout_choose(TerminalLayout* layout, int wanted, int cols, int rows, int cell_w, int cell_h,
+                            int charset);
+// Lays the console cells out as layout->cols x layout->rows terminal cells.
+void terminal_layout_draw(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
+                          TermCell* out);
+const char* terminal_layout_name(int kind);   // "auto", "wide", "grid", "compact", "too small"
+int terminal_layout_parse(const char* name);  // TERMINAL_LAYOUT_* from its name; -1 for none
 
 // ---- frame encoder ----
 
 void terminal_encoder_init(TerminalEncoder* enc, int cols, int rows, int colours, int charset);
 
-// Encodes one frame into out and returns its length. Only cells that differ from what the terminal
-// shows are sent (every cell after a repaint); a frame with no change gives 0 bytes. The grid is
-// centred on a larger terminal and clipped on a smaller one. Needs capacity >= TERMINAL_FRAME_BYTES;
-// with less it returns 0 and changes nothing.
+// Encodes one frame into out and returns its length. Only terminal cells that differ from what the
+// terminal shows are sent (every cell after a repaint); a frame with no change gives 0 bytes. Needs
+// capacity >= TERMINAL_FRAME_BYTES; with less it returns 0 and changes nothing.
 size_t terminal_encode_frame(TerminalEncoder* enc, const DisplayCell* cells, char* out, size_t capacity);
 
-// The bytes of code page 437 character ch as sent in the given charset; returns their count (1-6).
-int terminal_glyph(uint8_t ch, int charset, char* out);
+// The bytes of glyph (code page 437 byte or TERMINAL_GLYPH_QUADRANTS + mask) as sent in the given
+// charset; returns their count (1-6).
+int terminal_glyph(unsigned glyph, int charset, char* out);
 
 // ---- key decoder ----
 
@@ -88,6 +144,7 @@ int terminal_keys_read(TerminalKeys* keys);                     // -1 when none 
 // when standard output is not a terminal the frames are still written and nothing is switched.
 extern const DisplayDriver display_terminal_driver;
 
+void terminal_set_layout(int wanted);   // TERMINAL_LAYOUT_*, before display_open (auto by default)
 void terminal_get_stats(TerminalStats* stats);
 // The signal (SIGINT, SIGTERM, SIGHUP) that asked the show to end, 0 if none. Such a signal arrives
 // as an Escape key; the program re-raises it once the terminal is restored, so its exit status tells.

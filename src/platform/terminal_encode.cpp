@@ -1,6 +1,7 @@
-// terminal_encode.cpp -- console cells to terminal bytes: cursor moves, colours, code page 437 glyphs
+// terminal_encode.cpp -- laid-out terminal cells to bytes: cursor moves, colours, glyphs, only what changed
 #include "platform/terminal.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "console/console.h"
@@ -53,7 +54,14 @@ static const char CP437_ASCII[257] =
 // U+FE0E so they stay one cell wide.
 static const uint8_t EMOJI_PRONE[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0B, 0x0C, 0x12, 0x13, 0x1D};
 
-static Glyph utf8_glyphs[256];   // built on first use
+// The block elements by quadrant mask (bit 0 upper left, 1 upper right, 2 lower left, 3 lower right).
+static const uint16_t QUADRANT_UNICODE[16] = {
+    0x0020, 0x2598, 0x259D, 0x2580, 0x2596, 0x258C, 0x259E, 0x259B,
+    0x2597, 0x259A, 0x2590, 0x259C, 0x2584, 0x2599, 0x259F, 0x2588,
+};
+enum { GLYPHS = TERMINAL_GLYPH_QUADRANTS + 16 };
+
+static Glyph utf8_glyphs[GLYPHS];   // built on first use
 static int utf8_ready;
 
 // ---- internal functions ----
@@ -83,7 +91,18 @@ static void build_utf8_glyphs(void)
         if (memchr(EMOJI_PRONE, ch, sizeof EMOJI_PRONE))
             g->len = (uint8_t)(g->len + put_utf8(0xFE0E, g->bytes + g->len));
     }
+    for (int m = 0; m < 16; m++) {
+        Glyph* g = &utf8_glyphs[TERMINAL_GLYPH_QUADRANTS + m];
+        g->len = (uint8_t)put_utf8(QUADRANT_UNICODE[m], g->bytes);
+    }
     utf8_ready = 1;
+}
+
+// The quadrant blocks in plain ASCII: the nearest of space, quote, comma and colon.
+static char ascii_quadrants(unsigned mask)
+{
+    static const char LOOK[16] = {' ', '\'', '\'', '"', ',', '|', '/', 'P', ',', '\\', '|', '9', '_', 'L', 'J', '#'};
+    return LOOK[mask & 15];
 }
 
 static char* put_uint(char* p, unsigned v)
@@ -132,24 +151,32 @@ static char* move_cursor(TerminalEncoder* enc, char* p, int x, int y)
 // Console colour bits are blue 1, green 2, red 4; ANSI's are red 1, green 2, blue 4.
 static unsigned ansi_colour(int c) { return (unsigned)(((c & 1) << 2) | (c & 2) | ((c & 4) >> 2)); }
 
-static char* put_colour(const TerminalEncoder* enc, char* p, int c, int background)
+static char* put_colour(const TerminalEncoder* enc, char* p, uint32_t c, int background)
 {
-    if (enc->colours == TERMINAL_COLOURS_24BIT) {
+    if (enc->colours == TERMINAL_COLOURS_24BIT || (c & TERMINAL_RGB)) {
+        uint8_t rgb[3];
+        if (c & TERMINAL_RGB) {
+            rgb[0] = (uint8_t)(c >> 16);
+            rgb[1] = (uint8_t)(c >> 8);
+            rgb[2] = (uint8_t)c;
+        } else {
+            memcpy(rgb, console_palette[c & 15], 3);
+        }
         *p++ = background ? '4' : '3';
         *p++ = '8';
         *p++ = ';';
         *p++ = '2';
         for (int i = 0; i < 3; i++) {
             *p++ = ';';
-            p = put_uint(p, console_palette[c][i]);
+            p = put_uint(p, rgb[i]);
         }
         return p;
     }
     unsigned base = background ? (c & 8 ? 100u : 40u) : (c & 8 ? 90u : 30u);
-    return put_uint(p, base + ansi_colour(c));
+    return put_uint(p, base + ansi_colour((int)c));
 }
 
-static char* set_colours(TerminalEncoder* enc, char* p, int fg, int bg)
+static char* set_colours(TerminalEncoder* enc, char* p, uint32_t fg, uint32_t bg)
 {
     int new_fg = fg != enc->fg, new_bg = bg != enc->bg;
     if (!new_fg && !new_bg)
@@ -176,7 +203,39 @@ static char* put_literal(char* p, const char* s)
 }
 
 // Blank glyphs show only their background, so their foreground need not be sent.
-static int is_blank(uint8_t ch) { return ch == 0 || ch == ' ' || ch == 0xFF; }
+static int is_blank(unsigned glyph) { return glyph == 0 || glyph == ' ' || glyph == 0xFF || glyph == TERMINAL_GLYPH_QUADRANTS; }
+
+static int same(const TermCell* a, const TermCell* b)
+{
+    if (a->glyph != b->glyph || a->bg != b->bg)
+        return 0;
+    return a->fg == b->fg || is_blank(a->glyph);
+}
+
+static char* put_message(TerminalEncoder* enc, char* p, int y, const char* text)
+{
+    int n = (int)strlen(text);
+    if (n > enc->cols)
+        n = enc->cols;
+    p = move_cursor(enc, p, (enc->cols - n) / 2, y);
+    memcpy(p, text, (size_t)n);
+    enc->cursor_x = -1;
+    return p + n;
+}
+
+// Below the smallest size the picture is not drawn at all: two lines say what is needed instead.
+static char* put_too_small(TerminalEncoder* enc, char* p)
+{
+    char line[80];
+    int y = enc->rows > 2 ? enc->rows / 2 - 1 : 0;
+    p = put_message(enc, p, y, "KERV16: terminal too small");
+    if (y + 1 < enc->rows) {
+        snprintf(line, sizeof line, "%d x %d, needs %d x %d", enc->cols, enc->rows, TERMINAL_MIN_COLS,
+                 TERMINAL_MIN_ROWS);
+        p = put_message(enc, p, y + 1, line);
+    }
+    return p;
+}
 
 // ---- public functions ----
 
@@ -187,21 +246,24 @@ void terminal_encoder_init(TerminalEncoder* enc, int cols, int rows, int colours
     enc->rows = rows;
     enc->colours = colours;
     enc->charset = charset;
+    enc->layout_wanted = TERMINAL_LAYOUT_AUTO;
     enc->repaint = 1;
     enc->cursor_x = enc->cursor_y = -1;
-    enc->fg = enc->bg = -1;
+    enc->fg = enc->bg = TERMINAL_UNKNOWN_COLOUR;
 }
 
-int terminal_glyph(uint8_t ch, int charset, char* out)
+int terminal_glyph(unsigned glyph, int charset, char* out)
 {
+    if (glyph >= GLYPHS)
+        glyph = ' ';
     if (charset == TERMINAL_CHARSET_ASCII) {
-        out[0] = CP437_ASCII[ch];
+        out[0] = glyph >= TERMINAL_GLYPH_QUADRANTS ? ascii_quadrants(glyph) : CP437_ASCII[glyph];
         return 1;
     }
     if (!utf8_ready)
         build_utf8_glyphs();
-    memcpy(out, utf8_glyphs[ch].bytes, utf8_glyphs[ch].len);
-    return utf8_glyphs[ch].len;
+    memcpy(out, utf8_glyphs[glyph].bytes, utf8_glyphs[glyph].len);
+    return utf8_glyphs[glyph].len;
 }
 
 size_t terminal_encode_frame(TerminalEncoder* enc, const DisplayCell* cells, char* out, size_t capacity)
@@ -210,41 +272,44 @@ size_t terminal_encode_frame(TerminalEncoder* enc, const DisplayCell* cells, cha
         return 0;
     if (!utf8_ready)
         build_utf8_glyphs();
-    int vis_cols = enc->cols < DISPLAY_COLS ? enc->cols : DISPLAY_COLS;
-    int vis_rows = enc->rows < DISPLAY_ROWS ? enc->rows : DISPLAY_ROWS;
-    int left = enc->cols > DISPLAY_COLS ? (enc->cols - DISPLAY_COLS) / 2 : 0;
-    int top = enc->rows > DISPLAY_ROWS ? (enc->rows - DISPLAY_ROWS) / 2 : 0;
+    int repaint = enc->repaint;
+    if (repaint)
+        terminal_layout_choose(&enc->layout, enc->layout_wanted, enc->cols, enc->rows, enc->cell_w, enc->cell_h,
+                               enc->charset);
+    const TerminalLayout* layout = &enc->layout;
+    terminal_layout_draw(layout, cells, enc->colours, enc->charset, enc->target);
 
     char* p = out;
     p = put_literal(p, "\x1b[?2026h");
     char* opened = p;
-    int repaint = enc->repaint;
     if (repaint) {
         // After a resize or a return from the background nothing on screen can be trusted.
         p = put_literal(p, "\x1b[0m\x1b[2J");
         enc->cursor_x = enc->cursor_y = -1;
-        enc->fg = enc->bg = -1;
+        enc->fg = enc->bg = TERMINAL_UNKNOWN_COLOUR;
         enc->repaint = 0;
+        if (layout->kind == TERMINAL_LAYOUT_TOO_SMALL)
+            p = put_too_small(enc, p);
     }
     int sent = 0;
-    for (int row = 0; row < vis_rows; row++) {
-        const DisplayCell* line = cells + row * DISPLAY_COLS;
-        DisplayCell* shown = enc->shown + row * DISPLAY_COLS;
-        for (int col = 0; col < vis_cols; col++) {
-            DisplayCell c = line[col];
-            if (!repaint && c.ch == shown[col].ch && c.attr == shown[col].attr)
+    for (int row = 0; row < layout->rows; row++) {
+        const TermCell* line = enc->target + row * layout->cols;
+        TermCell* shown = enc->shown + row * layout->cols;
+        for (int col = 0; col < layout->cols; col++) {
+            const TermCell* c = &line[col];
+            if (!repaint && same(c, &shown[col]))
                 continue;
-            shown[col] = c;
+            shown[col] = *c;
             sent++;
-            int x = left + col, y = top + row;
+            int x = layout->left + col, y = layout->top + row;
             p = move_cursor(enc, p, x, y);
-            int bg = c.attr >> 4, fg = c.attr & 15;
-            p = set_colours(enc, p, is_blank(c.ch) && enc->fg >= 0 ? enc->fg : fg, bg);
+            p = set_colours(enc, p, is_blank(c->glyph) && enc->fg != TERMINAL_UNKNOWN_COLOUR ? enc->fg : c->fg, c->bg);
             if (enc->charset == TERMINAL_CHARSET_ASCII) {
-                *p++ = CP437_ASCII[c.ch];
+                *p++ = c->glyph >= TERMINAL_GLYPH_QUADRANTS ? ascii_quadrants(c->glyph) : CP437_ASCII[c->glyph & 255];
             } else {
-                memcpy(p, utf8_glyphs[c.ch].bytes, utf8_glyphs[c.ch].len);
-                p += utf8_glyphs[c.ch].len;
+                const Glyph* g = &utf8_glyphs[c->glyph < GLYPHS ? c->glyph : ' '];
+                memcpy(p, g->bytes, g->len);
+                p += g->len;
             }
             // In the last column the cursor stays put (auto-wrap is off) or waits to wrap: either way
             // the next cell needs an absolute move.

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "demo/demo.h"
+#include "platform/terminal.h"
 #include "gfx2d/gfx2d.h"
+#include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 
@@ -94,7 +98,6 @@ TEST_F(MainLoopKeys, ArrowsMoveTheStartTickBySeconds)
 // which draws one frame, reads it and shuts down. Returns one bit per failed check.
 int run_viewer_then_escape(void)
 {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
     display_null_reset();
     end_flag = 0;
     display_null_push_key(KEY_ESCAPE);
@@ -121,7 +124,105 @@ TEST(ProgramEntry, OptionsOfOurOwn)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("unknown option --no-such-option"), std::string::npos);
     testing::internal::CaptureStdout();
     EXPECT_EQ(demo_main(2, argv_help), 0);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("--stats"), std::string::npos);
+    std::string help_text = testing::internal::GetCapturedStdout();
+    for (const char* name : {"--stats", "--headless", "--capture FILE", "--fps N", "--until MS", "--window", "--layout NAME"})
+        EXPECT_NE(help_text.find(name), std::string::npos) << name;
+}
+
+// Parses a command line given as one string of words; returns demo_parse_options' result.
+int parse(std::string line, DemoOptions* opts, std::string* err = nullptr)
+{
+    static std::vector<std::string> words;
+    words = {"kerv16"};
+    for (size_t at = 0; at < line.size();) {
+        size_t space = line.find(' ', at);
+        if (space == std::string::npos)
+            space = line.size();
+        words.push_back(line.substr(at, space - at));
+        at = space + 1;
+    }
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    testing::internal::CaptureStderr();
+    int status = demo_parse_options((int)words.size(), argv.data(), opts);
+    std::string text = testing::internal::GetCapturedStderr();
+    if (err)
+        *err = text;
+    return status;
+}
+
+TEST(ProgramOptions, ValuesAndTheFirstOtherArgument)
+{
+    DemoOptions o;
+    ASSERT_EQ(parse("", &o), DEMO_RUN);
+    EXPECT_EQ(o.fps, 60);
+    EXPECT_EQ(o.until_ms, 0);
+    EXPECT_FALSE(o.headless || o.window || o.stats || o.silent || o.viewer_file || o.capture_file);
+
+    ASSERT_EQ(parse("a.tga --stats --capture out.mp4 --fps 240 b.gml --until 1500 --headless --window", &o), DEMO_RUN);
+    EXPECT_STREQ(o.viewer_file, "a.tga");
+    EXPECT_STREQ(o.capture_file, "out.mp4");
+    EXPECT_EQ(o.fps, 240);
+    EXPECT_EQ(o.until_ms, 1500);
+    EXPECT_TRUE(o.stats && o.headless && o.window);
+}
+
+TEST(ProgramOptions, BadValuesAreRefusedWithTheReason)
+{
+    DemoOptions o;
+    std::string err;
+    EXPECT_EQ(parse("--fps 1", &o), DEMO_RUN);
+    EXPECT_EQ(o.fps, 1);
+    EXPECT_EQ(parse("--fps 0", &o), DEMO_RUN);   // unpaced
+    EXPECT_EQ(o.fps, 0);
+    for (const char* line : {"--fps 241", "--fps 60x", "--fps -5"}) {
+        EXPECT_EQ(parse(line, &o, &err), 2) << line;
+        EXPECT_NE(err.find("--fps takes a whole number from 0 to 240"), std::string::npos) << line;
+    }
+    EXPECT_EQ(parse("--capture x.mp4 --fps 0", &o, &err), 2);
+    EXPECT_NE(err.find("a capture needs --fps from 1 to 240"), std::string::npos);
+    EXPECT_EQ(o.layout, TERMINAL_LAYOUT_AUTO);
+    for (auto name : {std::pair<const char*, int>{"wide", TERMINAL_LAYOUT_WIDE}, {"grid", TERMINAL_LAYOUT_GRID},
+                      {"compact", TERMINAL_LAYOUT_COMPACT}, {"auto", TERMINAL_LAYOUT_AUTO}}) {
+        EXPECT_EQ(parse(std::string("--layout ") + name.first, &o), DEMO_RUN);
+        EXPECT_EQ(o.layout, name.second);
+    }
+    EXPECT_EQ(parse("--layout square", &o, &err), 2);
+    EXPECT_NE(err.find("--layout takes auto, wide, grid or compact, not square"), std::string::npos);
+    EXPECT_EQ(parse("--until soon", &o, &err), 2);
+    EXPECT_NE(err.find("--until takes whole milliseconds"), std::string::npos);
+    EXPECT_EQ(parse("--until -1", &o), 2);
+
+    // A value missing at the end is named, not taken for an unknown option.
+    EXPECT_EQ(parse("--capture", &o, &err), 2);
+    EXPECT_NE(err.find("--capture needs a value (FILE)"), std::string::npos);
+    EXPECT_EQ(parse("--until", &o, &err), 2);
+    EXPECT_NE(err.find("--until needs a value"), std::string::npos);
+}
+
+// --headless opens the null audio device, not the sound card: its sample clock runs when driven.
+int start_headless_then_stop(void)
+{
+    display_null_reset();
+    DemoOptions opts;
+    demo_default_options(&opts);
+    opts.headless = 1;
+    if (!demo_start(&opts))
+        return 1;
+    static int16_t samples[2 * 441];
+    audio_null_run(samples, 441);
+    int failed = (audio_null_frames() != 441) << 1 | (display_current() != &display_null_driver) << 2;
+    demo_frame(0);
+    failed |= (display_null_frames() != 1) << 3;
+    return failed | !demo_stop() << 4;
+}
+
+TEST(ProgramEntry, HeadlessUsesTheNullAudioDevice)
+{
+    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);  // were SDL asked, it would fail
+    EXPECT_EXIT(_exit(start_headless_then_stop()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ void no_grid(int, int, int) {}
 int no_key(void) { return 0; }
 int read_none(void) { return -1; }
 void closed(void) {}
-const DisplayDriver stepping = {"stepping", opened, no_grid, stepping_write, no_key, read_none, read_none, closed};
+const DisplayDriver stepping = {"stepping", opened, no_grid, stepping_write, no_key, read_none, read_none, closed, nullptr};
 
 struct GmlReplay : ::testing::Test {
     void SetUp() override

@@ -55,7 +55,7 @@ TEST(TerminalEncoder, RandomFramePairsReadBackExactly)
                     frame[i] = {(uint8_t)rng(), (uint8_t)(pass % 3 ? rng() : frame[i].attr)};
             }
             for (int i = 0; i < DISPLAY_CELLS; i++)
-                expected += frame[i].ch != before[i].ch || frame[i].attr != before[i].attr;
+                expected += !(grid_look(frame[i]) == grid_look(before[i]));
             vt.feed(encode(&enc, frame));
             EXPECT_EQ(enc.cells_sent, expected) << "pass " << pass;
             expect_shows(vt, frame, truecolour);
@@ -99,8 +99,9 @@ TEST(TerminalEncoder, ColoursAndMovesOnlyWhereNeeded)
     static TerminalEncoder enc;
     terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
     static DisplayCell frame[DISPLAY_CELLS];
+    // Box drawing is sent as it is in the grid layout.
     for (auto& c : frame)
-        c = {'#', 0x1E};
+        c = {0xC5, 0x1E};
     std::string s = encode(&enc, frame);
     // One colour change for a uniform screen, and one cursor move per row (no auto-wrap).
     EXPECT_EQ(count(s, "\x1b[38;2;255;255;0;48;2;0;0;128m"), 1);
@@ -108,22 +109,22 @@ TEST(TerminalEncoder, ColoursAndMovesOnlyWhereNeeded)
     EXPECT_EQ(count(s, "H"), DISPLAY_ROWS);
 
     // A change three cells to the right of the last one is reached with a forward move.
-    frame[100] = {'a', 0x1E};
-    frame[104] = {'b', 0x1E};
+    frame[100] = {0xB3, 0x1E};
+    frame[104] = {0xC4, 0x1E};
     s = encode(&enc, frame);
-    EXPECT_NE(s.find("a\x1b[3Cb"), std::string::npos) << s;
+    EXPECT_NE(s.find("\u2502\x1b[3C\u2500"), std::string::npos) << s;
     // Far apart on different rows: an absolute move.
-    frame[0] = {'c', 0x1E};
-    frame[3999] = {'d', 0x1E};
+    frame[0] = {0xDA, 0x1E};
+    frame[3999] = {0xBF, 0x1E};
     s = encode(&enc, frame);
-    EXPECT_NE(s.find("\x1b[1;1Hc\x1b[50;80Hd"), std::string::npos) << s;
+    EXPECT_NE(s.find("\x1b[1;1H\u250C\x1b[50;80H\u2510"), std::string::npos) << s;
     // A blank keeps the foreground in effect: only the background changes.
     frame[10] = {' ', 0x4A};
     s = encode(&enc, frame);
     EXPECT_NE(s.find("\x1b[48;2;128;0;0m "), std::string::npos) << s;
 }
 
-TEST(TerminalEncoder, GridCentredOnLargerAndClippedOnSmallerTerminals)
+TEST(TerminalEncoder, GridCentredOnLargerAndItsTopLeftWhenForcedOnSmallerTerminals)
 {
     static DisplayCell frame[DISPLAY_CELLS];
     std::mt19937 rng(99);
@@ -133,6 +134,7 @@ TEST(TerminalEncoder, GridCentredOnLargerAndClippedOnSmallerTerminals)
         VtScreen vt(61, 101);
         terminal_encoder_init(&enc, 101, 61, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8);
         vt.feed(encode(&enc, frame));
+        EXPECT_EQ(enc.layout.kind, TERMINAL_LAYOUT_GRID);
         expect_shows(vt, frame, false, 10, 5);
         EXPECT_EQ(vt.cell(4, 50).chars[0], 0u);    // margins stay empty
         EXPECT_EQ(vt.cell(30, 9).chars[0], 0u);
@@ -141,6 +143,7 @@ TEST(TerminalEncoder, GridCentredOnLargerAndClippedOnSmallerTerminals)
     for (auto size : {std::pair<int, int>{40, 30}, {80, 49}, {79, 50}}) {
         VtScreen vt(size.second, size.first);
         terminal_encoder_init(&enc, size.first, size.second, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
+        enc.layout_wanted = TERMINAL_LAYOUT_GRID;
         vt.feed(encode(&enc, frame));
         frame[0].ch ^= 0x55;
         frame[DISPLAY_CELLS - 1].ch ^= 0x55;
@@ -185,26 +188,30 @@ TEST(TerminalEncoder, EmojiProneGlyphsAskForTextPresentation)
     }
     char g[8];
     EXPECT_EQ(terminal_glyph(0xB0, TERMINAL_CHARSET_UTF8, g), 3);   // others stay plain
+    EXPECT_EQ(terminal_glyph(TERMINAL_GLYPH_QUADRANTS + 6, TERMINAL_CHARSET_UTF8, g), 3);
 }
 
 TEST(TerminalEncoder, AsciiCharsetSendsOnePrintableByteEach)
 {
-    for (int ch = 0; ch < 256; ch++) {
+    for (int ch = 0; ch < TERMINAL_GLYPH_QUADRANTS + 16; ch++) {
         char g[8];
-        ASSERT_EQ(terminal_glyph((uint8_t)ch, TERMINAL_CHARSET_ASCII, g), 1);
+        ASSERT_EQ(terminal_glyph((unsigned)ch, TERMINAL_CHARSET_ASCII, g), 1);
         EXPECT_TRUE(g[0] >= 0x20 && g[0] < 0x7F) << ch;
         if (ch >= 0x20 && ch < 0x7F) {
             EXPECT_EQ(g[0], ch);
         }
     }
     static TerminalEncoder enc;
-    terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_16, TERMINAL_CHARSET_ASCII);
     static DisplayCell frame[DISPLAY_CELLS];
     for (int i = 0; i < DISPLAY_CELLS; i++)
-        frame[i] = {(uint8_t)i, 0x07};
-    std::string s = encode(&enc, frame);
-    for (unsigned char b : s)
-        ASSERT_LT(b, 0x80);
+        frame[i] = {(uint8_t)i, (uint8_t)(i * 7)};
+    for (int layout : {TERMINAL_LAYOUT_WIDE, TERMINAL_LAYOUT_GRID, TERMINAL_LAYOUT_COMPACT}) {
+        terminal_encoder_init(&enc, 2 * DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_16, TERMINAL_CHARSET_ASCII);
+        enc.layout_wanted = layout;
+        std::string s = encode(&enc, frame);
+        for (unsigned char b : s)
+            ASSERT_LT(b, 0x80) << layout;
+    }
 }
 
 TEST(TerminalEncoder, RefusesABufferThatMayBeTooSmall)
@@ -219,15 +226,19 @@ TEST(TerminalEncoder, RefusesABufferThatMayBeTooSmall)
 
 TEST(TerminalEncoder, WorstCaseFrameFitsTheBuffer)
 {
-    // Alternating changed cells with alternating colours and the longest glyphs.
+    // Alternating changed cells with alternating colours and the longest glyphs, in every layout;
+    // the compact one with a colour of its own in every cell.
     static TerminalEncoder enc;
-    terminal_encoder_init(&enc, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
     static DisplayCell frame[DISPLAY_CELLS];
     for (int i = 0; i < DISPLAY_CELLS; i++)
-        frame[i] = {0x01, (uint8_t)(i % 2 ? 0x7F : 0xF7)};
-    size_t full = terminal_encode_frame(&enc, frame, out_buffer.data(), out_buffer.size());
-    EXPECT_GT(full, 0u);
-    EXPECT_LE(full, (size_t)TERMINAL_FRAME_BYTES);
+        frame[i] = {(uint8_t)(i % 3 ? 0x01 : 0xB1), (uint8_t)(i % 2 ? 0x7F : 0xF7 - i % 5)};
+    for (int layout : {TERMINAL_LAYOUT_WIDE, TERMINAL_LAYOUT_GRID, TERMINAL_LAYOUT_COMPACT}) {
+        terminal_encoder_init(&enc, 250, 70, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
+        enc.layout_wanted = layout;
+        size_t full = terminal_encode_frame(&enc, frame, out_buffer.data(), out_buffer.size());
+        EXPECT_GT(full, 0u);
+        EXPECT_LE(full, (size_t)TERMINAL_FRAME_BYTES);
+    }
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ static void capture_close(void) {}
 
 static const DisplayDriver capture_driver = {
     "capture", capture_open, capture_grid, capture_write, capture_no_key, capture_read_key, capture_read_key,
-    capture_close,
+    capture_close, nullptr,
 };
 
 // ---- public functions ----

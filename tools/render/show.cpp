@@ -122,24 +122,16 @@ static int parse_options(int argc, char** argv)
     return times || opt.log || opt.bench;
 }
 
-// The show's own start-up, minus the viewer and the music.
+// The show's own start-up on a stepped clock from 0, minus the viewer and the music.
 static int start_show(void)
 {
     clock_use_manual(1);
     clock_set(0);
-    screen_create();
-    display_use(&display_null_driver);
-    display_open("KERV16 - alt+enter=fullscreen");
-    console_setup(DISPLAY_COLS, DISPLAY_ROWS, 1);
-    console_output_handle();
-    if (!sync_setup() || !load_cell_tables())
-        return 0;
-    emitters_init();
-    load_assets();
-    setup_letter_materials();
-    start_tick = 0;
-    end_flag = 0;
-    return 1;
+    DemoOptions show;
+    demo_default_options(&show);
+    show.headless = 1;
+    show.silent = 1;
+    return demo_start(&show);
 }
 
 static int write_frame(long t)
@@ -250,9 +242,8 @@ int render_show(int argc, char** argv)
             break;
         }
         clock_set((uint32_t)t);
-        fx_set_time((int)t);
         auto start = std::chrono::steady_clock::now();
-        compose_frame((int)t);
+        demo_frame((int)t);
         double compose_ms = ms_since(start);
         if (opt.bench) {
             // The frame is converted once inside compose_frame; converting it again gives that share.
@@ -291,6 +282,6 @@ int render_show(int argc, char** argv)
     }
     if (opt.bench)
         print_bench(bench, t);
-    msg_flush();
+    demo_stop();
     return failed;
 }

@@ -69,16 +69,12 @@ static int show(int step)
 {
     clock_use_manual(1);
     clock_set(0);
-    screen_create();
-    display_use(&display_null_driver);
-    display_open("KERV16 - alt+enter=fullscreen");
-    if (!sync_setup() || !load_cell_tables())
+    DemoOptions opts;
+    demo_default_options(&opts);
+    opts.headless = 1;
+    opts.silent = 1;
+    if (!demo_start(&opts))
         return 1;
-    emitters_init();
-    load_assets();
-    setup_letter_materials();
-    start_tick = 0;
-    end_flag = 0;
     struct Sum {
         long frames;
         double ms;
@@ -90,9 +86,8 @@ static int show(int step)
     long blob_frames = 0;
     for (int t = 0; t <= 600000 && !end_flag; t += step) {
         clock_set((uint32_t)t);
-        fx_set_time(t);
         double t0 = now_ms();
-        compose_frame(t);
+        demo_frame(t);
         double frame = now_ms() - t0;
         t0 = now_ms();
         convert_screen(screen_pixels(), cells);
@@ -117,6 +112,7 @@ static int show(int step)
     if (blob_frames)
         printf("blob scene alone %.3f, straightforward %.3f: %.1f x (%ld frames)\n", blob_ms / blob_frames,
                oracle_ms / blob_frames, oracle_ms / blob_ms, blob_frames);
+    demo_stop();
     return 0;
 }
 

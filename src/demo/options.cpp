@@ -1,0 +1,155 @@
+// options.cpp -- the show's command line: one table of options, read in order, and the usage text drawn from it
+#include "demo/demo.h"
+#include "platform/terminal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// ---- types ----
+
+enum { OPTION_GO_ON, OPTION_DONE, OPTION_REFUSED };  // what applying an option leaves to do
+
+struct OptionRow {
+    const char* name;   // "--stats"
+    const char* value;  // what follows it ("FILE", "N"), or null for a flag
+    const char* help;   // one line of the usage text
+    int (*apply)(DemoOptions* opts, const char* value);  // OPTION_*; a refusal prints why
+};
+
+// ---- internal functions ----
+
+static void usage(FILE* out);
+
+// A whole number from lo to hi, nothing else.
+static int parse_range(const char* text, int lo, int hi, int* out)
+{
+    char* end;
+    long v = strtol(text, &end, 10);
+    if (end == text || *end || v < lo || v > hi)
+        return 0;
+    *out = (int)v;
+    return 1;
+}
+
+static int apply_help(DemoOptions*, const char*)
+{
+    usage(stdout);
+    return OPTION_DONE;
+}
+
+static int apply_version(DemoOptions*, const char*)
+{
+    printf("kerv16 %s\n", KERV_VERSION);
+    return OPTION_DONE;
+}
+
+static int apply_stats(DemoOptions* o, const char*) { return o->stats = 1, OPTION_GO_ON; }
+static int apply_headless(DemoOptions* o, const char*) { return o->headless = 1, OPTION_GO_ON; }
+static int apply_window(DemoOptions* o, const char*) { return o->window = 1, OPTION_GO_ON; }
+static int apply_capture(DemoOptions* o, const char* v) { return o->capture_file = v, OPTION_GO_ON; }
+
+static int apply_fps(DemoOptions* o, const char* v)
+{
+    if (parse_range(v, 0, 240, &o->fps))
+        return OPTION_GO_ON;
+    fprintf(stderr, "kerv16: --fps takes a whole number from 0 to 240\n");
+    return OPTION_REFUSED;
+}
+
+static int apply_layout(DemoOptions* o, const char* v)
+{
+    o->layout = terminal_layout_parse(v);
+    if (o->layout >= 0)
+        return OPTION_GO_ON;
+    fprintf(stderr, "kerv16: --layout takes auto, wide, grid or compact, not %s\n", v);
+    return OPTION_REFUSED;
+}
+
+static int apply_until(DemoOptions* o, const char* v)
+{
+    if (parse_range(v, 0, 0x7fffffff, &o->until_ms))
+        return OPTION_GO_ON;
+    fprintf(stderr, "kerv16: --until takes whole milliseconds of demo time, not %s\n", v);
+    return OPTION_REFUSED;
+}
+
+// The options in the order the usage text lists them; a new option is one more row.
+static const OptionRow OPTIONS[] = {
+    {"--help", nullptr, "this text", apply_help},
+    {"--version", nullptr, "the version", apply_version},
+    {"--stats", nullptr, "at exit, print frames drawn, frames per second and bytes written per frame", apply_stats},
+    {"--window", nullptr, "show the cells in a window with the VGA font (Alt+Enter: full screen)", apply_window},
+    {"--capture", "FILE", "render the whole show into a video (with ffmpeg), as fast as it goes", apply_capture},
+    {"--layout", "NAME", "auto, wide, grid or compact: how the terminal shows the cells (auto: by its size)",
+     apply_layout},
+    {"--fps", "N", "at most N frames a second in the terminal, or those of --capture (default 60; 0: unpaced)",
+     apply_fps},
+    {"--until", "MS", "stop the show at this demo time (milliseconds)", apply_until},
+    {"--headless", nullptr, "draw into memory only: no output, no keyboard, no sound (the show runs to its end)",
+     apply_headless},
+};
+
+static void usage(FILE* out)
+{
+    fprintf(out, "usage: kerv16 [options] [picture.tga | drawing.gml]\n"
+                 "  Plays the KERV16 show in the terminal; data/ is read from the working directory.\n"
+                 "  With a picture it is shown until a key is pressed; a .gml drawing is replayed for 16 s.\n"
+                 "keys: Escape quits, left/right arrow seek one second\n"
+                 "options:\n");
+    for (const OptionRow& row : OPTIONS) {
+        char left[32];
+        snprintf(left, sizeof left, "%s%s%s", row.name, row.value ? " " : "", row.value ? row.value : "");
+        fprintf(out, "  %-15s %s\n", left, row.help);
+    }
+}
+
+static const OptionRow* find_option(const char* name)
+{
+    for (const OptionRow& row : OPTIONS)
+        if (strcmp(row.name, name) == 0)
+            return &row;
+    return nullptr;
+}
+
+// ---- public functions ----
+
+void demo_default_options(DemoOptions* opts)
+{
+    *opts = DemoOptions{};
+    opts->fps = 60;
+}
+
+int demo_parse_options(int argc, char** argv, DemoOptions* opts)
+{
+    demo_default_options(opts);
+    for (int i = 1; i < argc; i++) {
+        if (strncmp(argv[i], "--", 2) != 0) {
+            if (!opts->viewer_file)  // of the other arguments, the first is used
+                opts->viewer_file = argv[i];
+            continue;
+        }
+        const OptionRow* row = find_option(argv[i]);
+        if (!row) {
+            fprintf(stderr, "kerv16: unknown option %s\n", argv[i]);
+            usage(stderr);
+            return 2;
+        }
+        const char* value = nullptr;
+        if (row->value) {
+            if (i + 1 >= argc) {
+                fprintf(stderr, "kerv16: %s needs a value (%s)\n", row->name, row->value);
+                return 2;
+            }
+            value = argv[++i];
+        }
+        int done = row->apply(opts, value);
+        if (done != OPTION_GO_ON)
+            return done == OPTION_DONE ? 0 : 2;
+    }
+    if (opts->capture_file && opts->fps == 0) {
+        fprintf(stderr, "kerv16: a capture needs --fps from 1 to 240\n");
+        return 2;
+    }
+    return DEMO_RUN;
+}

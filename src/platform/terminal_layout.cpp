@@ -1,0 +1,322 @@
+// terminal_layout.cpp -- console cells laid out on terminal cells: wide, grid and compact
+//
+// Terminal fonts have cells about twice as tall as wide, while console cells are square. The wide
+// layout gives each console cell two terminal cells of quadrant blocks; the grid keeps one terminal
+// cell per console cell; the compact layout scales the whole picture into a smaller terminal with
+// upper half blocks, each half the mean appearance (in linear light) of the area of cells it covers.
+#include "platform/terminal.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "console/console.h"
+#include "platform/terminal_cells.h"
+
+// ---- types ----
+
+enum {
+    SOURCE_W = 2 * DISPLAY_COLS,   // the compact layout samples each cell's four quadrants
+    SOURCE_H = 2 * DISPLAY_ROWS,
+    MAX_TAPS = 16,                 // source samples one compact pixel can span (at 1 : 1 cells, 40 x 12: 10)
+    GLYPH_UPPER_HALF = TERMINAL_GLYPH_QUADRANTS + 3,
+};
+static const int LINEAR_ONE = 4095;   // linear light in 12 bits
+
+// Which source samples a compact pixel averages along one axis, and how much of each (integer units).
+struct Taps {
+    int first, count;
+    int weight[MAX_TAPS];
+    int total;
+};
+
+// ---- state ----
+
+static const char* LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too small"};
+
+static struct {
+    int ready;
+    int columns, pixel_rows;               // the compact grid the taps were made for
+    Taps col[TERMINAL_MAX_COLS];
+    Taps row[2 * TERMINAL_MAX_ROWS];
+    uint16_t palette_linear[16][3];        // console colours in linear light
+    uint8_t to_srgb[LINEAR_ONE + 1];       // linear light back to 8-bit sRGB
+    // 15-bit sRGB colour to the console colours a and b and the quarters of b that mix it best:
+    // a | b << 4 | quarters << 8. The pixels of a 2 x 2 tile take b in that many of their places.
+    uint16_t mix[1 << 15];
+    uint32_t sample[SOURCE_H][SOURCE_W][3];// linear light x 16 of every quadrant, one frame
+    uint32_t line[SOURCE_H][TERMINAL_MAX_COLS][3];
+} compact;
+
+// ---- internal functions ----
+
+static int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+static double srgb_to_linear(double c)
+{
+    c /= 255.0;
+    return c <= 0.04045 ? c / 12.92 : pow((c + 0.055) / 1.055, 2.4);
+}
+
+static void build_colour_tables(void)
+{
+    for (int i = 0; i < 16; i++)
+        for (int k = 0; k < 3; k++)
+            compact.palette_linear[i][k] = (uint16_t)lround(srgb_to_linear(console_palette[i][k]) * LINEAR_ONE);
+    for (int v = 0; v <= LINEAR_ONE; v++) {
+        double c = (double)v / LINEAR_ONE;
+        double s = c <= 0.0031308 ? c * 12.92 : 1.055 * pow(c, 1 / 2.4) - 0.055;
+        compact.to_srgb[v] = (uint8_t)lround(s * 255.0);
+    }
+    // Every mix of two console colours in quarters, in linear light, as sRGB; then for every 15-bit
+    // colour the nearest mix by a weighted distance in sRGB (the eye is most sensitive to green).
+    enum { MIXES = 16 + 16 * 15 / 2 * 3 };
+    static int mix_rgb[MIXES][3];
+    static long mix_texture[MIXES];
+    static uint16_t mix_code[MIXES];
+    int mixes = 0;
+    for (int a = 0; a < 16; a++)
+        for (int b = a; b < 16; b++)
+            for (int q = b == a ? 0 : 1; q <= (b == a ? 0 : 3); q++) {
+                for (int k = 0; k < 3; k++) {
+                    int lin = (compact.palette_linear[a][k] * (4 - q) + compact.palette_linear[b][k] * q + 2) / 4;
+                    mix_rgb[mixes][k] = compact.to_srgb[lin];
+                }
+                // A dither of far-apart colours is texture the picture does not have: it counts against
+                // the mix by the variance of its tile, a third as much as the colour error.
+                long dr = console_palette[a][0] - console_palette[b][0], dg = console_palette[a][1] - console_palette[b][1],
+                     dbl = console_palette[a][2] - console_palette[b][2];
+                mix_texture[mixes] = (3 * dr * dr + 4 * dg * dg + 2 * dbl * dbl) * q * (4 - q) / 48;
+                mix_code[mixes++] = (uint16_t)(a | b << 4 | q << 8);
+            }
+    for (int c = 0; c < (1 << 15); c++) {
+        int r = (c >> 10 & 31) * 255 / 31, g = (c >> 5 & 31) * 255 / 31, b = (c & 31) * 255 / 31;
+        int best = 0;
+        long best_d = -1;
+        for (int i = 0; i < mixes; i++) {
+            long dr = r - mix_rgb[i][0], dg = g - mix_rgb[i][1], db = b - mix_rgb[i][2];
+            long d = 3 * dr * dr + 4 * dg * dg + 2 * db * db + mix_texture[i];
+            if (best_d < 0 || d < best_d) {
+                best_d = d;
+                best = i;
+            }
+        }
+        compact.mix[c] = mix_code[best];
+    }
+    compact.ready = 1;
+}
+
+// Box filter from `source` samples to `target` pixels: pixel p covers [p * source, (p + 1) * source)
+// and sample s covers [s * target, (s + 1) * target), both in units of 1 / (source x target).
+static void make_taps(Taps* taps, int target, int source)
+{
+    for (int p = 0; p < target; p++) {
+        Taps* t = &taps[p];
+        int lo = p * source, hi = (p + 1) * source;
+        t->first = lo / target;
+        t->count = 0;
+        t->total = 0;
+        for (int s = t->first; s < source && s * target < hi && t->count < MAX_TAPS; s++) {
+            int a = s * target > lo ? s * target : lo, b = (s + 1) * target < hi ? (s + 1) * target : hi;
+            t->weight[t->count++] = b - a;
+            t->total += b - a;
+        }
+    }
+}
+
+static TermCell solid(uint32_t colour) { return TermCell{colour, colour, ' '}; }
+
+// A quadrant mask in two colours, in one canonical form so that cells that look the same are sent
+// the same: at most two quadrants inked (a fuller mask is its complement with the colours swapped),
+// two of them always including the upper left one, and a whole cell as a space on its colour (a
+// full block leaves a seam of the background in many fonts).
+static TermCell quadrants(unsigned mask, uint32_t fg, uint32_t bg, int charset)
+{
+    if (fg == bg || mask == 0)
+        return solid(bg);
+    if (mask == 15)
+        return solid(fg);
+    int inked = __builtin_popcount(mask);
+    if (charset == TERMINAL_CHARSET_ASCII)
+        return solid(inked >= 2 ? fg : bg);
+    if (inked == 3 || (inked == 2 && !(mask & 1)))
+        return TermCell{bg, fg, (uint16_t)(TERMINAL_GLYPH_QUADRANTS + (15 ^ mask))};
+    return TermCell{fg, bg, (uint16_t)(TERMINAL_GLYPH_QUADRANTS + mask)};
+}
+
+static void draw_wide(const TerminalLayout* layout, const DisplayCell* cells, int charset, TermCell* out)
+{
+    for (int row = 0; row < layout->rows; row++)
+        for (int col = 0; col < layout->cols; col++) {
+            DisplayCell c = cells[row * DISPLAY_COLS + col / 2];
+            unsigned mask = terminal_wide_masks[c.ch] >> (col & 1 ? 4 : 0) & 15;
+            out[row * layout->cols + col] = quadrants(mask, c.attr & 15, c.attr >> 4, charset);
+        }
+}
+
+// One terminal cell per console cell. Box drawing keeps its glyph (terminals draw those lines to
+// the cell's edges themselves); every other glyph becomes the quadrant blocks that look most like
+// it, since a font's letters, dots and shades rarely look like the 8 x 8 glyph they stand for. A
+// solid cell is a space on its colour, so no background seam shows.
+static void draw_grid(const TerminalLayout* layout, const DisplayCell* cells, int charset, TermCell* out)
+{
+    for (int row = 0; row < layout->rows; row++)
+        for (int col = 0; col < layout->cols; col++) {
+            DisplayCell c = cells[row * DISPLAY_COLS + col];
+            uint32_t fg = c.attr & 15, bg = c.attr >> 4;
+            TermCell* t = &out[row * layout->cols + col];
+            if (c.ch >= 0xB3 && c.ch <= 0xDA && fg != bg)
+                *t = TermCell{fg, bg, c.ch};
+            else if (charset == TERMINAL_CHARSET_ASCII && fg != bg && terminal_grid_masks[c.ch] != 0 &&
+                     terminal_grid_masks[c.ch] != 15)
+                *t = TermCell{fg, bg, c.ch};   // ASCII has no quadrants: the glyph's look-alike
+            else
+                *t = quadrants(terminal_grid_masks[c.ch], fg, bg, charset);
+        }
+}
+
+// The colour of compact pixel (x, y): exact in 24-bit, else a console colour dithered in 2 x 2 tiles.
+static uint32_t compact_colour(const uint32_t* lin, int total, int colours, int x, int y)
+{
+    uint8_t s[3];
+    for (int k = 0; k < 3; k++)
+        s[k] = compact.to_srgb[clamp((int)((lin[k] + (uint32_t)total / 2) / (uint32_t)total), 0, LINEAR_ONE)];
+    if (colours == TERMINAL_COLOURS_24BIT)
+        return TERMINAL_RGB | (uint32_t)s[0] << 16 | (uint32_t)s[1] << 8 | s[2];
+    static const int ORDER[2][2] = {{0, 2}, {3, 1}};
+    unsigned m = compact.mix[(s[0] >> 3) << 10 | (s[1] >> 3) << 5 | (s[2] >> 3)];
+    return ORDER[y & 1][x & 1] < (int)(m >> 8) ? m >> 4 & 15 : m & 15;
+}
+
+static void draw_compact(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
+                         TermCell* out)
+{
+    if (!compact.ready)
+        build_colour_tables();
+    if (compact.columns != layout->cols || compact.pixel_rows != layout->pixel_rows) {
+        make_taps(compact.col, layout->cols, SOURCE_W);
+        make_taps(compact.row, layout->pixel_rows, SOURCE_H);
+        compact.columns = layout->cols;
+        compact.pixel_rows = layout->pixel_rows;
+    }
+    // Every quadrant of every cell in linear light (x 16: its ink count weighs the foreground).
+    for (int row = 0; row < DISPLAY_ROWS; row++)
+        for (int col = 0; col < DISPLAY_COLS; col++) {
+            DisplayCell c = cells[row * DISPLAY_COLS + col];
+            const uint16_t* fg = compact.palette_linear[c.attr & 15];
+            const uint16_t* bg = compact.palette_linear[c.attr >> 4];
+            for (int q = 0; q < 4; q++) {
+                uint32_t ink = terminal_quadrant_ink[c.ch][q];
+                uint32_t* s = compact.sample[2 * row + (q >> 1)][2 * col + (q & 1)];
+                for (int k = 0; k < 3; k++)
+                    s[k] = ink * fg[k] + (16 - ink) * bg[k];
+            }
+        }
+    // Across, then down; the weights of each pass add up to its taps' total.
+    for (int y = 0; y < SOURCE_H; y++)
+        for (int x = 0; x < layout->cols; x++) {
+            const Taps* t = &compact.col[x];
+            uint32_t sum[3] = {0, 0, 0};
+            for (int i = 0; i < t->count; i++)
+                for (int k = 0; k < 3; k++)
+                    sum[k] += compact.sample[y][t->first + i][k] * (uint32_t)t->weight[i];
+            for (int k = 0; k < 3; k++)
+                compact.line[y][x][k] = sum[k];
+        }
+    int per_row = charset == TERMINAL_CHARSET_ASCII ? 1 : 2;
+    for (int row = 0; row < layout->rows; row++)
+        for (int x = 0; x < layout->cols; x++) {
+            uint32_t colour[2] = {0, 0};
+            for (int half = 0; half < per_row; half++) {
+                int y = row * per_row + half;
+                const Taps* t = &compact.row[y < layout->pixel_rows ? y : layout->pixel_rows - 1];
+                uint64_t sum[3] = {0, 0, 0};
+                for (int i = 0; i < t->count; i++)
+                    for (int k = 0; k < 3; k++)
+                        sum[k] += (uint64_t)compact.line[t->first + i][x][k] * (uint64_t)t->weight[i];
+                uint32_t lin[3];
+                uint64_t total = (uint64_t)compact.col[x].total * (uint64_t)t->total * 16;
+                for (int k = 0; k < 3; k++)
+                    lin[k] = (uint32_t)((sum[k] + total / 2) / total);
+                colour[half] = compact_colour(lin, 1, colours, x, y);
+            }
+            TermCell* c = &out[row * layout->cols + x];
+            if (per_row == 1 || colour[0] == colour[1])
+                *c = solid(colour[0]);
+            else
+                *c = TermCell{colour[0], colour[1], GLYPH_UPPER_HALF};
+        }
+}
+
+// ---- public functions ----
+
+const char* terminal_layout_name(int kind)
+{
+    return kind >= 0 && kind <= TERMINAL_LAYOUT_TOO_SMALL ? LAYOUT_NAMES[kind] : "?";
+}
+
+int terminal_layout_parse(const char* name)
+{
+    for (int k = TERMINAL_LAYOUT_AUTO; k <= TERMINAL_LAYOUT_COMPACT; k++)
+        if (name && strcmp(name, LAYOUT_NAMES[k]) == 0)
+            return k;
+    return -1;
+}
+
+void terminal_layout_choose(TerminalLayout* layout, int wanted, int cols, int rows, int cell_w, int cell_h,
+                            int charset)
+{
+    memset(layout, 0, sizeof *layout);
+    if (cell_w <= 0 || cell_h <= 0) {
+        cell_w = 1;
+        cell_h = 2;
+    }
+    // Cells from square to three times as tall as wide; beyond that a report is not believed.
+    if (cell_h < cell_w)
+        cell_h = cell_w;
+    if (cell_h > 3 * cell_w)
+        cell_h = 3 * cell_w;
+    int kind = wanted;
+    if (kind < TERMINAL_LAYOUT_WIDE || kind > TERMINAL_LAYOUT_COMPACT)
+        kind = cols >= TERMINAL_MAX_COLS && rows >= DISPLAY_ROWS ? TERMINAL_LAYOUT_WIDE
+               : cols >= DISPLAY_COLS && rows >= DISPLAY_ROWS   ? TERMINAL_LAYOUT_GRID
+                                                               : TERMINAL_LAYOUT_COMPACT;
+    if (kind == TERMINAL_LAYOUT_COMPACT && (cols < TERMINAL_MIN_COLS || rows < TERMINAL_MIN_ROWS))
+        kind = TERMINAL_LAYOUT_TOO_SMALL;
+    layout->kind = kind;
+    int want_cols = 0, want_rows = 0;
+    if (kind == TERMINAL_LAYOUT_WIDE || kind == TERMINAL_LAYOUT_GRID) {
+        want_cols = kind == TERMINAL_LAYOUT_WIDE ? (int)TERMINAL_MAX_COLS : (int)DISPLAY_COLS;
+        want_rows = DISPLAY_ROWS;
+    } else if (kind == TERMINAL_LAYOUT_COMPACT) {
+        // The largest area of the picture's 640 : 400 proportion: each terminal cell holds
+        // `per_row` pixels of cell_w x (cell_h / per_row).
+        int per_row = charset == TERMINAL_CHARSET_ASCII ? 1 : 2;
+        int max_cols = cols < TERMINAL_MAX_COLS ? cols : TERMINAL_MAX_COLS;
+        int max_rows = rows < TERMINAL_MAX_ROWS ? rows : TERMINAL_MAX_ROWS;
+        want_rows = max_rows;
+        want_cols = (int)lround(1.6 * want_rows * cell_h / cell_w);
+        if (want_cols > max_cols) {
+            want_cols = max_cols;
+            want_rows = clamp((int)lround(want_cols * cell_w / (1.6 * cell_h)), 1, max_rows);
+        }
+        layout->pixel_rows = want_rows * per_row;
+    } else {
+        return;   // too small: nothing of the picture is drawn
+    }
+    // Centred where there is room; the upper left part where there is not.
+    layout->cols = want_cols < cols ? want_cols : cols;
+    layout->rows = want_rows < rows ? want_rows : rows;
+    layout->left = cols > want_cols ? (cols - want_cols) / 2 : 0;
+    layout->top = rows > want_rows ? (rows - want_rows) / 2 : 0;
+}
+
+void terminal_layout_draw(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
+                          TermCell* out)
+{
+    if (layout->kind == TERMINAL_LAYOUT_WIDE)
+        draw_wide(layout, cells, charset, out);
+    else if (layout->kind == TERMINAL_LAYOUT_GRID)
+        draw_grid(layout, cells, charset, out);
+    else if (layout->kind == TERMINAL_LAYOUT_COMPACT)
+        draw_compact(layout, cells, colours, charset, out);
+}

@@ -1,0 +1,252 @@
+// terminal_layout_test.cpp -- the layouts chosen for each terminal size, and what each one shows
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/terminal.h"
+#include "platform/terminal_cells.h"
+#include "vterm_screen.h"
+
+namespace {
+
+std::vector<char> out_buffer(TERMINAL_FRAME_BYTES);
+
+std::string encode(TerminalEncoder* enc, const DisplayCell* cells)
+{
+    size_t n = terminal_encode_frame(enc, cells, out_buffer.data(), out_buffer.size());
+    return std::string(out_buffer.data(), n);
+}
+
+struct Case {
+    int cols, rows, cell_w, cell_h, wanted;
+    int kind, left, top, w, h;
+};
+
+TEST(TerminalLayout, ChosenBySizeAndCellShape)
+{
+    // Compact sizes by hand: cols = 1.6 x rows x cell_h / cell_w, else rows = cols x cell_w / (1.6 x cell_h),
+    // rounded to the nearest cell, then centred.
+    const Case cases[] = {
+        {40, 12, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_COMPACT, 1, 0, 38, 12},    // 38.4 columns
+        {80, 24, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_COMPACT, 1, 0, 77, 24},    // 76.8
+        {80, 50, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_GRID, 0, 0, 80, 50},
+        {120, 40, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_COMPACT, 0, 1, 120, 38},  // 128 too wide: 37.5 rows
+        {160, 50, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_WIDE, 0, 0, 160, 50},
+        {250, 70, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_WIDE, 45, 10, 160, 50},
+        {159, 50, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_GRID, 39, 0, 80, 50},
+        {200, 40, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_COMPACT, 36, 0, 128, 40},
+        {39, 12, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_TOO_SMALL, 0, 0, 0, 0},
+        {40, 11, 0, 0, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_TOO_SMALL, 0, 0, 0, 0},
+        // Cells of 8 x 17 pixels reported: 81.6 columns do not fit, so 23.5 rows.
+        {80, 24, 640, 408, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_COMPACT, 0, 0, 80, 24},
+        // Square cells: half blocks make pixels twice as wide as tall.
+        {80, 24, 800, 240, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_COMPACT, 21, 0, 38, 24},
+        // Forced layouts: the upper left part where the terminal is too small.
+        {80, 24, 0, 0, TERMINAL_LAYOUT_WIDE, TERMINAL_LAYOUT_WIDE, 0, 0, 80, 24},
+        {160, 50, 0, 0, TERMINAL_LAYOUT_GRID, TERMINAL_LAYOUT_GRID, 40, 0, 80, 50},
+        {160, 50, 0, 0, TERMINAL_LAYOUT_COMPACT, TERMINAL_LAYOUT_COMPACT, 0, 0, 160, 50},
+        {30, 10, 0, 0, TERMINAL_LAYOUT_COMPACT, TERMINAL_LAYOUT_TOO_SMALL, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.cols) + " x " + std::to_string(c.rows) + " wanted " + std::to_string(c.wanted));
+        TerminalLayout l;
+        int cw = c.cell_w ? c.cell_w / c.cols : 0, ch = c.cell_h ? c.cell_h / c.rows : 0;
+        terminal_layout_choose(&l, c.wanted, c.cols, c.rows, cw, ch, TERMINAL_CHARSET_UTF8);
+        EXPECT_EQ(l.kind, c.kind);
+        EXPECT_EQ(l.left, c.left);
+        EXPECT_EQ(l.top, c.top);
+        EXPECT_EQ(l.cols, c.w);
+        EXPECT_EQ(l.rows, c.h);
+        if (l.kind == TERMINAL_LAYOUT_COMPACT) {
+            EXPECT_EQ(l.pixel_rows, 2 * l.rows);
+        }
+    }
+    // Without half blocks each terminal cell is one pixel.
+    TerminalLayout l;
+    terminal_layout_choose(&l, TERMINAL_LAYOUT_AUTO, 80, 24, 0, 0, TERMINAL_CHARSET_ASCII);
+    EXPECT_EQ(l.cols, 77);
+    EXPECT_EQ(l.pixel_rows, 24);
+    EXPECT_EQ(terminal_layout_parse("wide"), TERMINAL_LAYOUT_WIDE);
+    EXPECT_EQ(terminal_layout_parse("compact"), TERMINAL_LAYOUT_COMPACT);
+    EXPECT_EQ(terminal_layout_parse("too small"), -1);
+    EXPECT_EQ(terminal_layout_parse("Wide"), -1);
+}
+
+TEST(TerminalLayout, MasksOfTheBlockGlyphs)
+{
+    // Full, upper, lower, left and right half blocks: their quadrants exactly, in both layouts.
+    EXPECT_EQ(terminal_wide_masks[0xDB], 0xFF);
+    EXPECT_EQ(terminal_wide_masks[0xDF], 0x33);
+    EXPECT_EQ(terminal_wide_masks[0xDC], 0xCC);
+    EXPECT_EQ(terminal_wide_masks[0xDD], 0x0F);
+    EXPECT_EQ(terminal_wide_masks[0xDE], 0xF0);
+    EXPECT_EQ(terminal_wide_masks[' '], 0x00);
+    EXPECT_EQ(terminal_grid_masks[0xDB], 0xF);
+    EXPECT_EQ(terminal_grid_masks[0xDF], 0x3);
+    EXPECT_EQ(terminal_grid_masks[0xDC], 0xC);
+    EXPECT_EQ(terminal_grid_masks[0xDD], 0x5);
+    EXPECT_EQ(terminal_grid_masks[0xDE], 0xA);
+    // The shades keep their brightness order, and none of them turns blank.
+    int light = __builtin_popcount(terminal_wide_masks[0xB0]), medium = __builtin_popcount(terminal_wide_masks[0xB1]),
+        dark = __builtin_popcount(terminal_wide_masks[0xB2]);
+    EXPECT_GT(light, 0);
+    EXPECT_LT(light, medium);
+    EXPECT_LT(medium, dark);
+    EXPECT_LT(dark, 8);
+    EXPECT_EQ(terminal_quadrant_ink[0xDB][0], 16);
+    EXPECT_EQ(terminal_quadrant_ink[0xDF][2], 0);
+    EXPECT_EQ(terminal_quadrant_ink[0xDD][1], 0);
+}
+
+TEST(TerminalLayout, WideShowsEveryQuadrantOfEveryCell)
+{
+    for (int colours : {TERMINAL_COLOURS_16, TERMINAL_COLOURS_24BIT}) {
+        bool truecolour = colours == TERMINAL_COLOURS_24BIT;
+        std::mt19937 rng(5 + colours);
+        static DisplayCell frame[DISPLAY_CELLS];
+        for (int i = 0; i < DISPLAY_CELLS; i++)
+            frame[i] = {(uint8_t)i, (uint8_t)rng()};
+        VtScreen vt(52, 164);
+        static TerminalEncoder enc;
+        terminal_encoder_init(&enc, 164, 52, colours, TERMINAL_CHARSET_UTF8);
+        for (int pass = 0; pass < 3; pass++) {
+            vt.feed(encode(&enc, frame));
+            EXPECT_EQ(enc.layout.kind, TERMINAL_LAYOUT_WIDE);
+            int mismatches = 0;
+            for (int i = 0; i < DISPLAY_CELLS; i++) {
+                int row = i / DISPLAY_COLS, col = i % DISPLAY_COLS;
+                int fg = frame[i].attr & 15, bg = frame[i].attr >> 4;
+                for (int half = 0; half < 2; half++) {
+                    Look want = mask_look(terminal_wide_masks[frame[i].ch] >> (4 * half) & 15, fg, bg);
+                    if (!vt_shows(vt, 1 + row, 2 + 2 * col + half, want, truecolour) && ++mismatches <= 5)
+                        ADD_FAILURE() << "cell " << col << "," << row << " half " << half;
+                }
+            }
+            EXPECT_EQ(mismatches, 0);
+            for (int k = 0; k < 500; k++)
+                frame[rng() % DISPLAY_CELLS] = {(uint8_t)rng(), (uint8_t)rng()};
+        }
+        EXPECT_EQ(vt.cell(0, 80).chars[0], 0u);   // the margins stay empty
+        EXPECT_EQ(vt.cell(20, 1).chars[0], 0u);
+        EXPECT_EQ(vt.cell(20, 162).chars[0], 0u);
+    }
+}
+
+TEST(TerminalLayout, CompactMixesCellsInLinearLight)
+{
+    static DisplayCell frame[DISPLAY_CELLS];
+    static TerminalEncoder enc;
+    // Left half blocks, white on black, in a terminal of 80 x 25: every half block covers exactly one
+    // cell, half white and half black, which is 0.5 in linear light: sRGB 187.5, sent as 188.
+    for (auto& c : frame)
+        c = {0xDD, 0x0F};
+    for (int colours : {TERMINAL_COLOURS_24BIT, TERMINAL_COLOURS_16}) {
+        VtScreen vt(25, 80);
+        terminal_encoder_init(&enc, 80, 25, colours, TERMINAL_CHARSET_UTF8);
+        vt.feed(encode(&enc, frame));
+        ASSERT_EQ(enc.layout.kind, TERMINAL_LAYOUT_COMPACT);
+        ASSERT_EQ(enc.layout.cols, 80);
+        ASSERT_EQ(enc.layout.rows, 25);
+        if (colours == TERMINAL_COLOURS_24BIT) {
+            VTermScreenCell c = vt.cell(12, 40);
+            EXPECT_EQ(c.chars[0], (uint32_t)' ');
+            ASSERT_TRUE(VTERM_COLOR_IS_RGB(&c.bg));
+            EXPECT_EQ(c.bg.rgb.red, 188);
+            EXPECT_EQ(c.bg.rgb.green, 188);
+            EXPECT_EQ(c.bg.rgb.blue, 188);
+        } else {
+            // The 2 x 2 tiles of picture pixels (two upper half blocks) stay grey and mix to about
+            // the same light: each pixel a grey console colour, their mean within 0.05 of 0.5.
+            double light = 0;
+            for (int col = 40; col < 42; col++) {
+                VTermScreenCell c = vt.cell(12, col);
+                int pixels[2] = {vt_console_colour(c.chars[0] == 0x2580 ? c.fg : c.bg, false),
+                                 vt_console_colour(c.bg, false)};
+                for (int p : pixels) {
+                    ASSERT_TRUE(p == 0 || p == 7 || p == 8 || p == 15) << p;
+                    double v = p == 0 ? 0 : p == 15 ? 255 : p == 7 ? 192 : 128;
+                    v /= 255;
+                    light += (v <= 0.04045 ? v / 12.92 : pow((v + 0.055) / 1.055, 2.4)) / 4;
+                }
+            }
+            EXPECT_NEAR(light, 0.5, 0.05);
+        }
+    }
+    // Top half red, bottom half blue on 80 x 24: 48 picture rows over 100 quadrant rows; picture
+    // row 23 ends at quadrant row 50 exactly, so rows 0-11 are red and 12-23 blue, nothing mixed.
+    for (int i = 0; i < DISPLAY_CELLS; i++)
+        frame[i] = {' ', (uint8_t)(i < DISPLAY_CELLS / 2 ? 0xC0 : 0x90)};
+    VtScreen vt(24, 80);
+    terminal_encoder_init(&enc, 80, 24, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8);
+    vt.feed(encode(&enc, frame));
+    for (int row = 0; row < 24; row++)
+        for (int col = 1; col < 78; col++) {
+            VTermScreenCell c = vt.cell(row, col);
+            ASSERT_EQ(c.chars[0], (uint32_t)' ') << row << "," << col;
+            ASSERT_TRUE(vt_colour_is(c.bg, row < 12 ? 12 : 9, false)) << row << "," << col;
+        }
+    EXPECT_EQ(vt.cell(10, 0).chars[0], 0u);
+    EXPECT_EQ(vt.cell(10, 79).chars[0], 0u);
+    // A border of a third colour one cell wide shows in the outermost half blocks.
+    for (int i = 0; i < DISPLAY_COLS; i++)
+        frame[i] = {' ', 0xA0};
+    vt.feed(encode(&enc, frame));
+    VTermScreenCell top = vt.cell(0, 40);
+    EXPECT_EQ(top.chars[0], 0x2580u);
+    EXPECT_TRUE(vt_colour_is(top.fg, 10, false));
+    EXPECT_TRUE(vt_colour_is(top.bg, 12, false));
+}
+
+TEST(TerminalLayout, TooSmallSaysWhatIsNeededOnceAndDrawsNothing)
+{
+    static DisplayCell frame[DISPLAY_CELLS];
+    static TerminalEncoder enc;
+    terminal_encoder_init(&enc, 39, 12, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8);
+    std::string s = encode(&enc, frame);
+    EXPECT_NE(s.find("terminal too small"), std::string::npos);
+    EXPECT_NE(s.find("39 x 12, needs 40 x 12"), std::string::npos);
+    frame[0].ch = 'x';
+    EXPECT_EQ(encode(&enc, frame), "");
+}
+
+TEST(TerminalLayout, ResizesChooseAgainAndFillTheNewLayoutExactly)
+{
+    static DisplayCell frame[DISPLAY_CELLS];
+    std::mt19937 rng(3);
+    for (auto& c : frame)
+        c = {(uint8_t)rng(), (uint8_t)rng()};
+    static TerminalEncoder enc;
+    terminal_encoder_init(&enc, 160, 50, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
+    const int sizes[][2] = {{160, 50}, {80, 24}, {250, 70}, {40, 12}, {120, 40}, {80, 50}, {39, 11}, {160, 50}};
+    for (auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size[0]) + " x " + std::to_string(size[1]));
+        enc.cols = size[0];
+        enc.rows = size[1];
+        enc.repaint = 1;
+        VtScreen vt(size[1], size[0]);
+        vt.feed("leftovers\r\n\x1b[44mof the last size");
+        vt.feed(encode(&enc, frame));
+        const TerminalLayout& l = enc.layout;
+        EXPECT_EQ(enc.cells_sent, l.cols * l.rows);
+        for (int row = 0; row < size[1]; row++)
+            for (int col = 0; col < size[0]; col++) {
+                bool inside = col >= l.left && col < l.left + l.cols && row >= l.top && row < l.top + l.rows;
+                uint32_t ch = vt.cell(row, col).chars[0];
+                if (!inside && l.kind != TERMINAL_LAYOUT_TOO_SMALL) {
+                    ASSERT_EQ(ch, 0u) << row << "," << col;   // cleared, never drawn
+                }
+                if (inside) {
+                    ASSERT_NE(ch, 0u) << row << "," << col;
+                }
+            }
+        VTermPos cursor = vt.cursor();
+        EXPECT_LT(cursor.row, size[1]);   // nothing scrolled
+        EXPECT_EQ(encode(&enc, frame), "");
+    }
+}
+
+}  // namespace
