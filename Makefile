@@ -1,11 +1,13 @@
 # Makefile -- one-command set-up: `make run` plays the show, `make test` runs every test.
 BUILD     ?= build
 ASAN      ?= build-asan
+FUZZ      ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 ARGS      ?=
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-plain test-asan render quality clean
+.PHONY: all deps configure build run test test-plain test-asan fuzz render quality clean
 
 all: build
 
@@ -38,5 +40,10 @@ test-asan: build
 quality: build
 	sh tools/quality/run.sh $(BUILD)
 
+# Every libFuzzer target for FUZZ_SECONDS each (clang only; skipped with a note without it).
+# FUZZ_TARGETS="gml sync" runs only those.
+fuzz: build
+	JOBS=$(JOBS) sh fuzz/run.sh $(abspath $(BUILD)) $(abspath $(FUZZ)) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN)
+	rm -rf $(BUILD) $(ASAN) $(FUZZ)

@@ -5,7 +5,8 @@ PACKAGES="cmake g++ make pkg-config libgtest-dev
  libsdl2-dev libmpg123-dev libopenmpt-dev libmp3lame-dev libvterm-dev
  libfreetype-dev fonts-dejavu-core libglu1-mesa-dev zlib1g-dev libpng-dev libstb-dev
  console-data console-setup-linux
- tmux xvfb xauth xdotool python3-xlib ffmpeg chafa caca-utils imagemagick python3-pil sox"
+ tmux xvfb xauth xdotool python3-xlib ffmpeg chafa caca-utils imagemagick python3-pil sox
+ clang libclang-rt-14-dev"
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

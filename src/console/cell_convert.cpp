@@ -1,6 +1,7 @@
 // cell_convert.cpp -- one 3 x 3 pixel block to one console cell through the two lookup tables
 #include "console/console.h"
 #include "console/console_local.h"
+#include "platform/file.h"
 
 #include <climits>
 #include <cmath>
@@ -41,9 +42,9 @@ static CellColour palette_colour(int index)
 // Reads the whole of `name` into `out` when it is exactly `expected` bytes long; otherwise says why.
 static int read_table_file(const char* name, uint8_t* out, long expected)
 {
-    FILE* f = fopen(name, "rb");
+    FILE* f = file_open_data(name);
     if (!f) {
-        msg_print(stderr, "%s: cannot be opened, expected a file of %ld bytes\n", name, expected);
+        msg_print(stderr, "%s: cannot be opened (%s), expected a file of %ld bytes\n", name, file_problem(), expected);
         return 0;
     }
     long size = -1;

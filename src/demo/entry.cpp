@@ -199,8 +199,8 @@ int demo_main(int argc, char** argv)
     while (!end_flag) {
         int wait = pacing_wait_ms(clock_ticks());
         if (wait > 0) {
-            display_idle(wait);   // a key wakes it and is acted on at once
-            if (display_key_waiting())
+            display_idle(wait);   // a key wakes it and is acted on at once, held keys too
+            while (!end_flag && display_key_waiting())
                 demo_handle_key();
             continue;
         }

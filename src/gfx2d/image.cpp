@@ -1,8 +1,10 @@
 // image.cpp -- Images: loading from TGA and raw pixel files, freeing, and the alpha and additive blits
 #include "gfx2d/gfx2d.h"
 #include "platform/display.h"
+#include "platform/file.h"
 #include "tga/tga.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -37,6 +39,24 @@ static uint8_t shift_of(int width)
     while (width >> (s + 1))
         s++;
     return s;
+}
+
+// The value of a text of decimal digits after optional leading spaces; -1 for anything else
+// ("240x", "+5", "", " ").
+static int digits_value(const char* text, long length)
+{
+    int value = 0;
+    long i = 0;
+    while (i < length && text[i] == ' ')
+        i++;
+    if (i == length)
+        return -1;
+    for (; i < length; i++) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
 }
 
 static void not_loaded(const char* name, const char* why)
@@ -123,7 +143,7 @@ void image_load_tga(const char* name, Image* image)
     *image = Image{};
     TgaReader* reader = tga_open(name, "rb");
     if (!reader) {
-        not_loaded(name, nullptr);
+        not_loaded(name, file_problem());
         return;
     }
     TgaData data = {nullptr, nullptr, nullptr, TGA_WANT_PIXELS | TGA_SWAP_RB};
@@ -141,12 +161,13 @@ void image_load_tga(const char* name, Image* image)
         kind = -1;
     }
     long count = (long)h.width * h.height;
-    uint32_t* out = kind < 0 || count == 0 ? nullptr : (uint32_t*)malloc(count * sizeof(uint32_t));
-    if (kind >= 0 && count != 0 && !out)
+    if (kind >= 0 && count == 0)
+        why = h.width == 0 ? "width of 0 pixels" : "height of 0 pixels", kind = -1;
+    uint32_t* out = kind < 0 ? nullptr : (uint32_t*)malloc(count * sizeof(uint32_t));
+    if (kind >= 0 && !out)
         why = "out of memory", kind = -1;
-    if (kind < 0 || count == 0) {
-        if (kind < 0)
-            not_loaded(name, why);
+    if (kind < 0) {
+        not_loaded(name, why);
         tga_free_data(&data);
         return;
     }
@@ -200,16 +221,7 @@ void image_size_from_name(const char* name, int* width, int* height)
     long height_len = dot - (x + 1), width_len = x - (bar + 1);
     if (height_len < 1 || height_len > 4 || width_len < 1 || width_len > 4)
         return;
-    char text[5];
-    int w = 0, h = 0;
-    memcpy(text, bar + 1, width_len);
-    text[width_len] = 0;
-    if (sscanf(text, "%d", &w) != 1)
-        return;
-    memcpy(text, x + 1, height_len);
-    text[height_len] = 0;
-    if (sscanf(text, "%d", &h) != 1)
-        return;
+    int w = digits_value(bar + 1, width_len), h = digits_value(x + 1, height_len);
     if (w > 0 && h > 0)
         *width = w, *height = h;
 }
@@ -219,9 +231,12 @@ void image_load_raw(const char* name, Image* image)
     *image = Image{};
     int width, height;
     image_size_from_name(name, &width, &height);
-    FILE* file = name ? fopen(name, "rb") : nullptr;
+    FILE* file = file_open_data(name);
     if (!file) {
-        msg_print(stdout, "EEEEEEEEEEEK!!!     file not found!! (%s)\n", name ? name : "(no name)");
+        if (errno == ENOENT)
+            msg_print(stdout, "EEEEEEEEEEEK!!!     file not found!! (%s)\n", name);
+        else
+            not_loaded(name, file_problem());  // there, but not a file that can be read
         return;
     }
     if (width == 0 || height == 0) {

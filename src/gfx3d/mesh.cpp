@@ -1,12 +1,15 @@
 // mesh.cpp -- meshes: the BOF loaders, shared edges, normals, scaling, and the texture table
 #include "gfx3d/gfx3d_local.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/display.h"
+#include "platform/file.h"
 
 // ---- types ----
 
@@ -18,6 +21,14 @@ enum {
     MESH_MAX_RECORDS = 1 << 20,   // vertex records over all frames (68 bytes each)
     BOF_MIN_VERTEX_TEXT = 11,     // "0 0 0 0 0 0": the shortest vertex entry
     BOF_MIN_FACE_TEXT = 7,        // "0 0 0 0"
+    PROBLEM_TEXT = 160,           // bytes of a refusal's text
+};
+
+// The counts a BOF file declares, and the vertex records and entries they make.
+struct BofCounts {
+    unsigned vertices, faces, frames;
+    uint64_t records;  // allocated: frames (plus one for the animated variant) x vertices
+    uint64_t entries;  // in the file: frames x vertices
 };
 
 // ---- state ----
@@ -64,120 +75,133 @@ static long file_size(FILE* f)
     return size;
 }
 
+// A value whose truncation towards zero fits a signed 32-bit word.
+static int fits_int32(double value) { return value > -2147483649.0 && value < 2147483648.0; }
+
+// Why the file was refused, formatted into problem (PROBLEM_TEXT bytes). Always returns 0.
+static int refuse(char* problem, const char* format, ...) __attribute__((format(printf, 2, 3)));
+static int refuse(char* problem, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vsnprintf(problem, PROBLEM_TEXT, format, args);
+    va_end(args);
+    return 0;
+}
+
+// The word, the counts and the position that is not kept; the counts are checked against the limits
+// and against what a file of `size` bytes can hold before anything is allocated.
+static int read_counts(FILE* f, long size, int animated, BofCounts* c, char* problem)
+{
+    float skip[3];
+    int got = -1;
+    c->frames = 1;
+    fscanf(f, " %*s%n", &got);  // the word: read and not used (any length)
+    if (got < 0) return refuse(problem, "no mesh in the file");
+    if (fscanf(f, "%u %u", &c->vertices, &c->faces) != 2 || (animated && fscanf(f, "%u", &c->frames) != 1))
+        return refuse(problem, "counts missing or not numbers");
+    if (fscanf(f, "%f %f %f", &skip[0], &skip[1], &skip[2]) != 3)
+        return refuse(problem, "position missing or not numbers");
+    // The animated variant holds one frame's worth more than the file fills.
+    c->records = (uint64_t)(c->frames + (animated ? 1u : 0u)) * c->vertices;
+    c->entries = (uint64_t)c->frames * c->vertices;
+    if (c->vertices > MESH_MAX_VERTICES || c->faces > MESH_MAX_FACES || c->frames < 1 ||
+        c->frames > MESH_MAX_FRAMES || c->records > MESH_MAX_RECORDS)
+        return refuse(problem, "absurd counts (%u vertices, %u faces, %u frames)", c->vertices, c->faces, c->frames);
+    if (size >= 0 && c->entries * BOF_MIN_VERTEX_TEXT + (uint64_t)c->faces * BOF_MIN_FACE_TEXT > (uint64_t)size)
+        return refuse(problem, "file too short for %u vertices and %u faces", c->vertices, c->faces);
+    return 1;
+}
+
+// Vertex entries into x, y, z, u, v. Positions must fit 20.12 and texture coordinates 1.15 words:
+// anything larger would wrap silently into a different shape.
+static int read_vertices(FILE* f, Mesh* m, uint64_t entries, char* problem)
+{
+    for (unsigned entry = 0; entry < entries; entry++) {
+        float x, y, z, u, v;
+        unsigned number;  // entries are numbered in the file, but their order is what counts
+        if (fscanf(f, "%u %f %f %f %f %f", &number, &x, &y, &z, &u, &v) != 6)
+            return refuse(problem, "vertex entry %u missing or malformed", entry);
+        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(u) || !std::isfinite(v))
+            return refuse(problem, "vertex entry %u holds a number that is not finite", entry);
+        if (!fits_int32(x * 4096.0) || !fits_int32(y * 4096.0) || !fits_int32(z * 4096.0))
+            return refuse(problem, "vertex entry %u lies beyond +-524288, which 20.12 cannot hold", entry);
+        if (!fits_int32((double)(32768.0f * u)) || !fits_int32((double)(32768.0f * v)))
+            return refuse(problem, "vertex entry %u has a texture coordinate beyond +-65536", entry);
+        MeshVertex* p = &m->vertices[entry];
+        p->x = fixed_from_float(x);
+        p->y = fixed_from_float(y);
+        p->z = fixed_from_float(z);
+        p->u = int_times_float(32768, u);
+        p->v = int_times_float(32768, v);
+    }
+    return 1;
+}
+
+static int read_faces(FILE* f, Mesh* m, char* problem)
+{
+    unsigned vertex_count = (unsigned)m->vertex_count;
+    for (unsigned entry = 0; entry < (unsigned)m->face_count; entry++) {
+        unsigned number, a, b, c;
+        if (fscanf(f, "%u %u %u %u", &number, &a, &b, &c) != 4)
+            return refuse(problem, "face entry %u missing or malformed", entry);
+        if (a >= vertex_count || b >= vertex_count || c >= vertex_count)
+            return refuse(problem, "face %u refers to a vertex beyond the %u there are", entry, vertex_count);
+        m->faces[entry].va = (int32_t)a;
+        m->faces[entry].vb = (int32_t)b;
+        m->faces[entry].vc = (int32_t)c;
+    }
+    return 1;
+}
+
+// Everything after opening: counts, arrays, entries and edges into m. 0 with problem set on failure.
+static int read_bof(FILE* f, Mesh* m, int animated, char* problem)
+{
+    BofCounts c{};
+    if (!read_counts(f, file_size(f), animated, &c, problem)) return 0;
+    m->vertex_count = (int32_t)c.vertices;
+    m->face_count = (int32_t)c.faces;
+    m->frame_count = (int32_t)c.frames;
+    // calloc leaves the animated variant's spare frame zero.
+    m->vertices = c.records ? (MeshVertex*)calloc(c.records, sizeof(MeshVertex)) : nullptr;
+    m->faces = c.faces ? (MeshFace*)calloc(c.faces, sizeof(MeshFace)) : nullptr;
+    if ((c.records && !m->vertices) || (c.faces && !m->faces)) return refuse(problem, "not nuff mem!!");
+    if (!read_vertices(f, m, c.entries, problem) || !read_faces(f, m, problem)) return 0;
+    const char* why = nullptr;
+    if (!mesh_build_edges_checked(m, &why)) return refuse(problem, "%s", why);
+    return 1;
+}
+
 // Reads the whole file into a local record; *mesh is replaced only by a complete, checked mesh.
 // On any failure the file is named once and *mesh becomes empty (counts 0, texture -1).
 static void load_bof(const char* name, Mesh* mesh, int animated)
 {
-    char problem[160];
-    Mesh m{};
-    m.texture = -1;
+    char problem[PROBLEM_TEXT];
     make_empty(mesh);
-
-    FILE* f = fopen(name, "rb");
+    FILE* f = file_open_data(name);
     if (!f) {
-        report_fixed(BOF_NOT_FOUND, name);
+        if (errno == ENOENT)
+            report_fixed(BOF_NOT_FOUND, name);
+        else
+            report(name, file_problem());
         if (!animated)
             screen_present();  // the static loader shows the Screen as it stands
         return;
     }
-    long size = file_size(f);
-    unsigned vertex_count = 0, face_count = 0, frame_count = 1, entry = 0;
-    float skip[3];
-    int got = -1;
-    fscanf(f, " %*s%n", &got);  // the word: read and not used (any length)
-    if (got < 0) {
-        snprintf(problem, sizeof problem, "no mesh in the file");
-        goto malformed;
-    }
-    if (fscanf(f, "%u %u", &vertex_count, &face_count) != 2 || (animated && fscanf(f, "%u", &frame_count) != 1)) {
-        snprintf(problem, sizeof problem, "counts missing or not numbers");
-        goto malformed;
-    }
-    if (fscanf(f, "%f %f %f", &skip[0], &skip[1], &skip[2]) != 3) {  // a position, not kept
-        snprintf(problem, sizeof problem, "position missing or not numbers");
-        goto malformed;
-    }
-    {
-        uint64_t records = (uint64_t)(frame_count + (animated ? 1u : 0u)) * vertex_count;
-        uint64_t entries = (uint64_t)frame_count * vertex_count;
-        if (vertex_count > MESH_MAX_VERTICES || face_count > MESH_MAX_FACES || frame_count < 1 ||
-            frame_count > MESH_MAX_FRAMES || records > MESH_MAX_RECORDS) {
-            snprintf(problem, sizeof problem, "absurd counts (%u vertices, %u faces, %u frames)",
-                     vertex_count, face_count, frame_count);
-            goto malformed;
-        }
-        if (size >= 0 && entries * BOF_MIN_VERTEX_TEXT + (uint64_t)face_count * BOF_MIN_FACE_TEXT > (uint64_t)size) {
-            snprintf(problem, sizeof problem, "file too short for %u vertices and %u faces", vertex_count, face_count);
-            goto malformed;
-        }
-        m.vertex_count = (int32_t)vertex_count;
-        m.face_count = (int32_t)face_count;
-        m.frame_count = (int32_t)frame_count;
-        // The animated variant holds one frame's worth more than the file fills; calloc leaves it zero.
-        m.vertices = records ? (MeshVertex*)calloc(records, sizeof(MeshVertex)) : nullptr;
-        m.faces = face_count ? (MeshFace*)calloc(face_count, sizeof(MeshFace)) : nullptr;
-        if ((records && !m.vertices) || (face_count && !m.faces)) {
-            fclose(f);
-            release_arrays(&m);
-            report_fixed(BOF_NO_MEMORY, name);
-            return;
-        }
-        for (entry = 0; entry < entries; entry++) {
-            float x, y, z, u, v;
-            unsigned number;  // entries are numbered in the file, but their order is what counts
-            if (fscanf(f, "%u %f %f %f %f %f", &number, &x, &y, &z, &u, &v) != 6) {
-                snprintf(problem, sizeof problem, "vertex entry %u missing or malformed", entry);
-                goto malformed;
-            }
-            if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(u) || !std::isfinite(v)) {
-                snprintf(problem, sizeof problem, "vertex entry %u holds a number that is not finite", entry);
-                goto malformed;
-            }
-            MeshVertex* p = &m.vertices[entry];
-            p->x = fixed_from_float(x);
-            p->y = fixed_from_float(y);
-            p->z = fixed_from_float(z);
-            p->u = int_times_float(32768, u);
-            p->v = int_times_float(32768, v);
-        }
-        for (entry = 0; entry < face_count; entry++) {
-            unsigned number, a, b, c;
-            if (fscanf(f, "%u %u %u %u", &number, &a, &b, &c) != 4) {
-                snprintf(problem, sizeof problem, "face entry %u missing or malformed", entry);
-                goto malformed;
-            }
-            if (a >= vertex_count || b >= vertex_count || c >= vertex_count) {
-                snprintf(problem, sizeof problem, "face %u refers to a vertex beyond the %u there are", entry,
-                         vertex_count);
-                goto malformed;
-            }
-            m.faces[entry].va = (int32_t)a;
-            m.faces[entry].vb = (int32_t)b;
-            m.faces[entry].vc = (int32_t)c;
-        }
-    }
+    Mesh m{};
+    int ok = read_bof(f, &m, animated, problem);
     fclose(f);
-    f = nullptr;
-    {
-        const char* why = nullptr;
-        if (!mesh_build_edges_checked(&m, &why)) {
-            snprintf(problem, sizeof problem, "%s", why);
-            goto malformed;
-        }
+    if (!ok) {
+        release_arrays(&m);
+        if (strcmp(problem, "not nuff mem!!") == 0)
+            report_fixed(BOF_NO_MEMORY, name);
+        else
+            report(name, problem);
+        return;
     }
     // A loaded mesh starts at the origin with zero angles, whatever the file's position said.
-    m.pos_x = m.pos_y = m.pos_z = 0.0f;
-    m.yaw = m.pitch = m.roll = 0.0f;
     m.texture = -1;
-    m.frame = 0;
-    m.transformed = 0;
     *mesh = m;
-    return;
-
-malformed:
-    if (f) fclose(f);
-    release_arrays(&m);
-    report(name, problem);
 }
 
 // ---- public functions ----

@@ -9,6 +9,5 @@ enum {
 
 void gml_read_token(FILE* file, char token[GML_TEXT]);
 void gml_read_attribute(FILE* file, char name[GML_TEXT], char value[GML_TEXT]);
-void gml_unread(FILE* file, long count);
 void gml_lowercase(char* text);
 void gml_handle_token(FILE* file, const char* token);

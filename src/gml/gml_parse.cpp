@@ -2,7 +2,9 @@
 #include "gml/gml.h"
 #include "gml/gml_local.h"
 #include "platform/display.h"
+#include "platform/file.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,10 +18,16 @@ static int depth;  // elements open in the recursion
 
 static int is_blank(int c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+// A read error ends the drawing as the end of the file does (a directory would otherwise never end).
+static int at_end(FILE* file) { return feof(file) || ferror(file); }
+
+// Puts c back to be read again; the stream's own buffer holds it, so no seek is needed.
+static void step_back(FILE* file, int c) { ungetc(c, file); }
+
 // Skips blanks and steps back onto the first other character; 0 when the file ends first.
 static int skip_blanks(FILE* file)
 {
-    if (feof(file))
+    if (at_end(file))
         return 0;
     int c;
     do {
@@ -27,7 +35,7 @@ static int skip_blanks(FILE* file)
         if (c == EOF)
             return 0;
     } while (is_blank(c));
-    gml_unread(file, 1);
+    step_back(file, c);
     return 1;
 }
 
@@ -43,14 +51,14 @@ static void append(char* text, int* length, int c)
 static int read_children(FILE* file, const char* close_a, const char* close_b)
 {
     char token[GML_TEXT];
-    if (feof(file))
+    if (at_end(file))
         return 0;
     for (;;) {
         gml_read_token(file, token);
         if (!strcmp(token, close_a) || (close_b && !strcmp(token, close_b)))
             return 1;
         gml_handle_token(file, token);
-        if (feof(file))
+        if (at_end(file))
             return 0;
     }
 }
@@ -85,7 +93,7 @@ static void read_gml_element(FILE* file)
             strncpy(gml_target->spec, value, sizeof gml_target->spec - 1);
             gml_target->spec[sizeof gml_target->spec - 1] = 0;
         }
-        if (!name[0] || feof(file))
+        if (!name[0] || at_end(file))
             break;
     }
     read_children(file, "</gml>", nullptr);
@@ -127,13 +135,6 @@ void gml_lowercase(char* text)
             *text = (char)(*text - 'A' + 'a');
 }
 
-void gml_unread(FILE* file, long count)
-{
-    long at = ftell(file);
-    if (at >= count)
-        fseek(file, at - count, SEEK_SET);
-}
-
 void gml_read_token(FILE* file, char token[GML_TEXT])
 {
     int length = 0, c;
@@ -147,7 +148,7 @@ void gml_read_token(FILE* file, char token[GML_TEXT])
         if (is_blank(c))
             break;
         if (c == '<' && length > 0) {
-            gml_unread(file, 1);
+            step_back(file, c);
             break;
         }
         append(token, &length, c);
@@ -168,7 +169,7 @@ void gml_read_attribute(FILE* file, char name[GML_TEXT], char value[GML_TEXT])
         if (c == EOF || is_blank(c))
             return;
         if (c == '>') {
-            gml_unread(file, 1);
+            step_back(file, c);
             return;
         }
         if (c == '=')
@@ -192,7 +193,7 @@ void gml_handle_token(FILE* file, const char* token)
     if (!strcmp(token, "<!--")) {
         do
             gml_read_token(file, skip);
-        while (strcmp(skip, "-->") && !feof(file));
+        while (strcmp(skip, "-->") && !at_end(file));
         return;
     }
     static const char* const OPENERS[] = {"<gml", "<tag>", "<drawing>", "<stroke>", "<pt>",
@@ -226,7 +227,7 @@ void gml_parse(FILE* file)
     char token[GML_TEXT];
     gml_value_state = 5;
     depth = 0;
-    while (!feof(file)) {
+    while (!at_end(file)) {
         gml_read_token(file, token);
         gml_handle_token(file, token);
     }
@@ -234,9 +235,12 @@ void gml_parse(FILE* file)
 
 void gml_load(const char* name, GmlGraph* graph)
 {
-    FILE* file = fopen(name, "rb");
+    FILE* file = file_open_data(name);
     if (!file) {
-        msg_print(stdout, "ERROR!!! %s NOT FOUND!!\n", name);
+        if (errno == ENOENT)
+            msg_print(stdout, "ERROR!!! %s NOT FOUND!!\n", name);
+        else
+            msg_print(stdout, "ERROR!!! %s: %s\n", name, file_problem());
         display_wait_key();
         return;
     }
@@ -250,5 +254,7 @@ void gml_load(const char* name, GmlGraph* graph)
     memset(graph, 0, sizeof *graph);
     gml_parse(file);
     gml_target = nullptr;
+    if (ferror(file))
+        msg_print(stdout, "ERROR!!! %s: read failed; the drawing ends there\n", name);
     fclose(file);
 }

@@ -491,6 +491,9 @@ static int term_read_key(void)
 // Sleeps until the time is up or a key arrives; a key that arrives is decoded at once.
 static void term_idle(int ms)
 {
+    pump_keys();
+    if (terminal_keys_waiting(&term.keys))
+        return;
     if (!term.keyboard) {
         clock_sleep((uint32_t)ms);
         return;

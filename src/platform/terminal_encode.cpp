@@ -223,18 +223,13 @@ static char* put_message(TerminalEncoder* enc, char* p, int y, const char* text)
     return p + n;
 }
 
-// Below the smallest size the picture is not drawn at all: two lines say what is needed instead.
+// Below the smallest size the picture is not drawn at all: one line says what is needed instead.
 static char* put_too_small(TerminalEncoder* enc, char* p)
 {
-    char line[80];
-    int y = enc->rows > 2 ? enc->rows / 2 - 1 : 0;
-    p = put_message(enc, p, y, "KERV16: terminal too small");
-    if (y + 1 < enc->rows) {
-        snprintf(line, sizeof line, "%d x %d, needs %d x %d", enc->cols, enc->rows, TERMINAL_MIN_COLS,
-                 TERMINAL_MIN_ROWS);
-        p = put_message(enc, p, y + 1, line);
-    }
-    return p;
+    char line[96];
+    snprintf(line, sizeof line, "too small: %d x %d, needs %d x %d", enc->cols, enc->rows,
+             TERMINAL_MIN_COLS, TERMINAL_MIN_ROWS);
+    return put_message(enc, p, enc->rows / 2, line);
 }
 
 // ---- public functions ----

@@ -1,6 +1,7 @@
 // tga.cpp -- the TGA reader's open and close, status texts, sizes and the error report
 #include "tga/tga_local.h"
 #include "platform/display.h"
+#include "platform/file.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +36,8 @@ TgaReader* tga_open(const char* name, const char* mode)
     }
     reader->offset = 0;
     reader->error_hook = nullptr;
-    FILE* file = name && mode ? fopen(name, mode) : nullptr;
+    // Pictures are only ever read: regular files only, and a FIFO never holds the open.
+    FILE* file = name && mode ? (mode[0] == 'r' ? file_open_data(name) : fopen(name, mode)) : nullptr;
     if (!file) {
         TGA_REPORT(reader, TGA_OPEN_FAILED);
         free(reader);

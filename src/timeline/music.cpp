@@ -5,10 +5,13 @@
 // happens before the lock is taken, so the audio thread never waits for the disk.
 #include "timeline/timeline.h"
 #include "platform/audio.h"
+#include "platform/display.h"
+#include "platform/file.h"
 
 #include <libopenmpt/libopenmpt.h>
 #include <mpg123.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -114,7 +117,7 @@ static mpg123_handle* open_stream(const char* name, int* channels, int64_t* fram
 
 static openmpt_module* open_module(const char* name)
 {
-    FILE* f = fopen(name, "rb");
+    FILE* f = file_open_data(name);
     if (!f)
         return nullptr;
     long size = -1;
@@ -192,6 +195,14 @@ int music_start(const char* name)
         music_stop();
     if (!name)
         return 0;
+    // The decoders open by name and would wait forever on a FIFO: only a regular file is handed on.
+    FILE* probe = file_open_data(name);
+    if (!probe) {
+        if (errno != ENOENT)  // a missing soundtrack is silent: the show simply has no music
+            msg_print(stderr, "%s: music not played: %s\n", name, file_problem());
+        return 0;
+    }
+    fclose(probe);
     if (music_is_mp3(name)) {
         int channels = 0;
         int64_t frames = 0;

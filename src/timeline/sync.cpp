@@ -1,7 +1,9 @@
 // sync.cpp -- keyed tracks: the device, loading a track file, finding keys, interpolating
 #include "timeline/timeline.h"
 #include "platform/display.h"
+#include "platform/file.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +15,7 @@
 enum {
     SYNC_PATH_MAX = 260,   // bytes of a track file path, terminator included
     SYNC_KEY_BYTES = 9,    // row (4), value (4), type (1), packed
+    SYNC_TYPE_LAST = 3,    // step, linear, smooth, ramp: 0 to 3; higher types are refused at load
 };
 
 // ---- state ----
@@ -117,12 +120,18 @@ const char* sync_track_path(const char* base, const char* name)
 
 // Returns 0 when the file was read, 1 when it could not be opened, 2 when its content was rejected.
 // The key count is checked against the file size before anything is allocated, and the rows must
-// rise strictly (the search relies on it); bytes after the last key are ignored.
+// rise strictly (the search relies on it); bytes after the last key are ignored. A value that is
+// not finite (the scenes would feed it on into their maths) or a type above 3 marks the file as
+// corrupt; negative types are kept and evaluate to 0, as the evaluation has always treated them.
 int sync_load_track(const char* path, SyncTrack* track)
 {
-    FILE* f = fopen(path, "rb");
-    if (!f)
+    FILE* f = file_open_data(path);
+    if (!f) {
+        // A missing track is silent (it yields 0 everywhere); anything else in its place is named.
+        if (errno != ENOENT)
+            msg_print(stderr, "sync: %s: %s; track left without keys\n", path, file_problem());
         return 1;
+    }
     long size = -1;
     if (fseek(f, 0, SEEK_END) == 0)
         size = ftell(f);
@@ -159,6 +168,14 @@ int sync_load_track(const char* path, SyncTrack* track)
         uint32_t bits = (uint32_t)read_le32(rec + 4);
         memcpy(&keys[i].value, &bits, 4);
         keys[i].type = (int8_t)rec[8];
+        if (!std::isfinite(keys[i].value)) {
+            fclose(f);
+            return reject(path, track, "value not finite at key", i);
+        }
+        if (keys[i].type > SYNC_TYPE_LAST) {
+            fclose(f);
+            return reject(path, track, "unknown interpolation type at key", i);
+        }
         if (i > 0 && keys[i].row <= keys[i - 1].row) {
             fclose(f);
             return reject(path, track, "rows not strictly increasing at key", i);
@@ -190,7 +207,11 @@ float sync_get_value(const SyncTrack* track, double x)
         return 0.0f;
     double fl = floor(x);
     // Rows outside the integer range (or not a number) clamp instead of overflowing the conversion.
-    int r = fl >= (double)INT_MAX ? INT_MAX : fl >= (double)INT_MIN ? (int)fl : INT_MIN;
+    // Below it x clamps too: with a key on INT_MIN, t would otherwise leave 0..1 and the value
+    // run off to infinity.
+    if (!(fl >= (double)INT_MIN))
+        x = fl = (double)INT_MIN;
+    int r = fl >= (double)INT_MAX ? INT_MAX : (int)fl;
     int i = sync_find_key(track, r);
     if (i < 0) {
         i = -i - 2;
@@ -202,7 +223,11 @@ float sync_get_value(const SyncTrack* track, double x)
     const SyncKey* k = &track->keys[i];
     const SyncKey* n = &track->keys[i + 1];
     double t = (x - k->row) / ((double)n->row - k->row);
-    float delta = n->value - k->value;
+    // Two finite keys far apart (3e38 and -3e38) overflow a float difference; 0 x infinity would
+    // then give NaN between them. Such pairs take the difference in double, the rest as always.
+    double delta = n->value - k->value;
+    if (!std::isfinite(delta))
+        delta = (double)n->value - (double)k->value;
     switch (k->type) {
     case 0:
         return k->value;

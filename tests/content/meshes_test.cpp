@@ -103,8 +103,8 @@ struct LetterCase {
 };
 
 // g o p h y are scaled by 0.05 when the show starts; k e r v 1 6 are used as they are.
-const LetterCase LETTERS[] = {{"g.bof", 80, 100}, {"o.bof", 80, 100}, {"p.bof", 80, 100}, {"h.bof", 80, 100},
-                              {"y.bof", 80, 100}, {"k.bof", 3, 5.5},  {"e.bof", 3, 5.5},  {"r.bof", 3, 5.5},
+const LetterCase LETTERS[] = {{"g.bof", 60, 77}, {"o.bof", 60, 77}, {"p.bof", 60, 77}, {"h.bof", 60, 77},
+                              {"y.bof", 60, 77},  {"k.bof", 3, 5.5},  {"e.bof", 3, 5.5},  {"r.bof", 3, 5.5},
                               {"v.bof", 3, 5.5},  {"1.bof", 3, 5.5},  {"6.bof", 3, 5.5}};
 
 TEST(ContentMeshes, LettersAreClosedSolidsWhoseFrontFacesTheCamera)

@@ -13,6 +13,9 @@ grep -q 'credz1.txt:2: cannot use \"sparkle 3\"' err.txt && \
 printf 'text this line is much too long to fit on any page of the show\\n' > bad-content/pages/credz1.txt && \
 ! $<TARGET_FILE:kerv16-pictures> --content bad-content --fonts ${KERV_FONT_DIR} --out bad-content/out 2> err.txt && \
 grep -q 'is too long for one line' err.txt && \
+printf 'title one\\ntitle two\\ntitle three\\ntitle four\\n' > bad-content/pages/credz1.txt && \
+! $<TARGET_FILE:kerv16-pictures> --content bad-content --fonts ${KERV_FONT_DIR} --out bad-content/out 2> err.txt && \
+grep -q 'credz1.*more than the page' err.txt && \
 printf 'font DejaVuSans-Bold.ttf\\nletters ab files=a em=10\\n' > bad-content/meshes.txt && \
 ! $<TARGET_FILE:kerv16-meshes> --content bad-content/meshes.txt --fonts ${KERV_FONT_DIR} --out bad-content/out 2> err.txt && \
 grep -q 'meshes.txt:2: 2 glyphs but 1 file names' err.txt && \

@@ -155,6 +155,10 @@ TEST_F(ImageTest, SizeComesFromTheName)
         {"p_x2.raw", 0, 0},                    {"p_2x.raw", 0, 0},        {"240x150.raw", 0, 0},
         {"p_240x150", 0, 0},                   {"p_ab x2.raw", 0, 0},     {"p_-4x2.raw", 0, 0},
         {"", 0, 0},                            {"p_ 12x 3.raw", 12, 3},
+        // Strictly digits: a stray letter or sign is no size rather than the number before it.
+        {"pic_240xx150.raw", 0, 0},            {"pic_240x150x.raw", 0, 0}, {"pic_24ax150.raw", 0, 0},
+        {"pic_240x15 .raw", 0, 0},             {"pic_+4x2.raw", 0, 0},     {"pic_0240x0150.raw", 240, 150},
+        {"pic_ x2.raw", 0, 0},
     };
     for (const Case& c : cases) {
         int w = -1, h = -1;
@@ -318,9 +322,14 @@ TEST_F(ImageTest, TgaFailuresLeaveAnEmptyImageAndNameTheFile)
     EXPECT_EQ(count_of(err, "Read failed"), 2) << err;
     EXPECT_EQ(count_of(err, path + ": picture not loaded\n"), 1) << err;
 
-    image = load_tga_bytes(scratch_path("empty.tga"), tga_header_bytes(2, 0, 5, 24), &err);
+    // A picture of no pixels is not shown, and says so.
+    path = scratch_path("empty.tga");
+    image = load_tga_bytes(path, tga_header_bytes(2, 0, 5, 24), &err);
     expect_empty(image);
-    EXPECT_EQ(err, "");
+    EXPECT_EQ(err, path + ": picture not loaded: width of 0 pixels\n");
+    image = load_tga_bytes(path, tga_header_bytes(2, 5, 0, 24), &err);
+    expect_empty(image);
+    EXPECT_EQ(err, path + ": picture not loaded: height of 0 pixels\n");
 
     ::testing::internal::CaptureStderr();
     image_load(scratch_path("missing.tga").c_str(), &image);

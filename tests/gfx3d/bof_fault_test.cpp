@@ -87,6 +87,41 @@ TEST(BofFaults, EachKindOfFaultLoadsEmpty)
     load_refused("short_frames.bof", "a 3 1 2 0 0 0  0 0 0 0 0 0  1 1 0 0 0 0  2 0 1 0 0 0  0 0 1 2", 1);
 }
 
+// One triangle whose vertex 2 has x = `x` and u = `u`, as written.
+std::string triangle(const std::string& x, const std::string& u)
+{
+    return "t 3 1 0 0 0  0 0 0 0 0 0  1 1 0 0 0 0  2 " + x + " 1 0 " + u + " 0  0 0 1 2";
+}
+
+TEST(BofFaults, CoordinatesBeyondWhatTheWordsHoldAreRefused)
+{
+    // 20.12 holds -524288 up to just below 524288; texture words (x 32768) up to just below 65536.
+    for (const char* x : {"1e30", "3.4e38", "-3.4e38", "524288", "-524289", "600000"}) {
+        std::string out = load_refused("far.bof", triangle(x, "0"));
+        EXPECT_NE(out.find("vertex entry 2"), std::string::npos) << x << ": " << out;
+        EXPECT_NE(out.find("20.12"), std::string::npos) << out;
+    }
+    for (const char* u : {"65536", "-65537", "1e30"}) {
+        std::string out = load_refused("far_u.bof", triangle("0", u));
+        EXPECT_NE(out.find("texture coordinate"), std::string::npos) << u << ": " << out;
+    }
+    struct Edge {
+        const char *x, *u;
+        int32_t fx, fu;
+    } edges[] = {{"524287.9375", "0", 2147483392, 0}, {"-524288", "0", INT32_MIN, 0},
+                 {"0", "65535.98828125", 0, 2147483264}, {"0", "-65536", 0, INT32_MIN}};
+    for (const Edge& e : edges) {
+        Mesh m{};
+        testing::internal::CaptureStdout();
+        mesh_load_static(write_file("edge.bof", triangle(e.x, e.u)).c_str(), &m);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << e.x << " " << e.u;
+        ASSERT_EQ(m.vertex_count, 3);
+        EXPECT_EQ(m.vertices[2].x, e.fx) << e.x;
+        EXPECT_EQ(m.vertices[2].u, e.fu) << e.u;
+        mesh_free(&m);
+    }
+}
+
 TEST(BofFaults, TooManyEdges)
 {
     // A fan of 8200 triangles around vertex 0: 2 new edges per face, 16401 in all.

@@ -171,6 +171,49 @@ TEST(GmlParse, GarbageNeverEscapesTheRecord)
     }
 }
 
+// 1.5 MB with every point on one line: the tags abut, so every value ends on a pushed-back '<'
+// across many buffer refills. (The time this takes is what the parse benchmark is for.)
+TEST(GmlParse, OneLongLineOfPointsReadsEveryPoint)
+{
+    std::string text = "<gml spec='1.0'><tag><drawing>";
+    int expected = 0;
+    while (text.size() < 1500000) {
+        text += "<stroke>";
+        for (int i = 0; i < GML_POINTS; i++, expected++)
+            text += "<pt><x>0." + std::to_string(i % 1000) + "</x><y>" + std::to_string(i) + "</y><t>" +
+                    std::to_string(expected) + "</t></pt>";
+        text += "</stroke>";
+    }
+    text += "</drawing></tag></gml>";
+    GmlGraph* g = gml_parse_text(text);
+    EXPECT_STREQ(g->spec, "1.0");
+    int strokes = expected / GML_POINTS;
+    ASSERT_EQ(g->stroke_count, strokes < GML_STROKES ? strokes : GML_STROKES);
+    const GmlStroke& last = g->strokes[g->stroke_count - 1];
+    ASSERT_EQ(last.point_count, GML_POINTS);
+    EXPECT_EQ(last.points[511][0], 0.511f);
+    EXPECT_EQ(last.points[511][1], 511.0f);
+    EXPECT_EQ(last.times[511], (float)(g->stroke_count * GML_POINTS - 1));
+}
+
+// A directory opened as a stream reads with an error, never an end of file: the parse must stop.
+TEST(GmlParse, ReadErrorEndsTheParse)
+{
+    static GmlGraph graph;
+    FILE* f = fopen("/", "rb");
+    if (!f)
+        GTEST_SKIP() << "this C library does not open directories as streams";
+    alarm(30);
+    memset(&graph, 0, sizeof graph);
+    gml_target = &graph;
+    gml_parse(f);
+    gml_target = nullptr;
+    alarm(0);
+    EXPECT_TRUE(ferror(f));
+    EXPECT_EQ(graph.stroke_count, 0);
+    fclose(f);
+}
+
 TEST(GmlLoad, MissingFileAndMissingGraphReportAndReturn)
 {
     static GmlGraph graph;

@@ -5,7 +5,7 @@ add_test(NAME render_show_frames_and_log
     test $(wc -c < $d/t1000.cells.bin) -eq 8000; test -s $d/t0.screen.png; test -s $d/t1000.cells.png; \
     test $(ls $d | wc -l) -eq 6; \
     $0 --log $d/log.tsv --until 1000 --step 20; \
-    test $(wc -l < $d/log.tsv) -eq 52; head -1 $d/log.tsv | grep -q '^t.scene.part.time.var.overlay.greet$'; \
+    test $(wc -l < $d/log.tsv) -eq 52; head -1 $d/log.tsv | grep -q '^t.scene.part.time.var.overlay.greet.mean.detail$'; \
     mkdir $d/again; $0 --times 1000 --out $d/again >/dev/null; cmp $d/t1000.cells.bin $d/again/t1000.cells.bin; \
     if $0 --times 5 2>/dev/null; then exit 1; fi"
     $<TARGET_FILE:kerv16-render>

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -176,6 +177,12 @@ TEST(SyncLoad, CorruptFilesGiveNoKeysAndOneLine)
         {"short.track", 3, {}, 2, "too short"},
         {"order.track", 3, {{0, 1.0f, 1}, {4, 2.0f, 1}, {4, 3.0f, 0}}, 0, "not strictly increasing"},
         {"back.track", 3, {{0, 1.0f, 1}, {4, 2.0f, 1}, {-2, 3.0f, 0}}, 0, "not strictly increasing"},
+        // A value that is not a number would reach the scenes' fixed-point maths.
+        {"ninf.track", 3, {{0, 1.0f, 1}, {4, -INFINITY, 1}, {8, 3.0f, 0}}, 0, "value not finite at key (1)"},
+        {"pinf.track", 3, {{0, INFINITY, 1}, {4, 2.0f, 1}, {8, 3.0f, 0}}, 0, "value not finite at key (0)"},
+        {"nan.track", 3, {{0, 1.0f, 1}, {4, 2.0f, 1}, {8, NAN, 0}}, 0, "value not finite at key (2)"},
+        {"type4.track", 3, {{0, 1.0f, 1}, {4, 2.0f, 4}, {8, 3.0f, 0}}, 0, "unknown interpolation type at key (1)"},
+        {"type127.track", 3, {{0, 1.0f, 127}, {4, 2.0f, 1}, {8, 3.0f, 0}}, 0, "interpolation type at key (0)"},
     };
     for (const Case& c : cases) {
         std::vector<SyncKey> keys = good;
@@ -191,6 +198,45 @@ TEST(SyncLoad, CorruptFilesGiveNoKeysAndOneLine)
         EXPECT_NE(err.find(c.problem), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     }
+}
+
+// The difference of two such keys is beyond a float; the values between them must stay finite.
+TEST(SyncValue, KeysAtOppositeEndsOfTheFloatRangeInterpolate)
+{
+    std::vector<SyncKey> keys = {{0, 3e38f, 1}, {10, -3e38f, 0}};
+    SyncTrack t = make_track(keys);
+    EXPECT_EQ(sync_get_value(&t, 0.0), 3e38f);
+    EXPECT_EQ(sync_get_value(&t, 5.0), 0.0f);
+    EXPECT_EQ(sync_get_value(&t, 2.5), 1.5e38f);
+    keys[0].type = 2;
+    EXPECT_EQ(sync_get_value(&t, 0.0), 3e38f);
+    EXPECT_EQ(sync_get_value(&t, 5.0), 0.0f);
+    keys[0].type = 3;
+    EXPECT_EQ(sync_get_value(&t, 0.0), 3e38f);
+    EXPECT_EQ(sync_get_value(&t, 5.0), 1.5e38f);
+}
+
+// A key on the lowest row: rows below the integer range (and NaN) read as that row, not as a
+// fraction far outside the pair.
+TEST(SyncValue, RowsBelowTheIntegerRangeReadTheFirstKey)
+{
+    std::vector<SyncKey> keys = {{INT32_MIN, 3e38f, 1}, {10, -3e38f, 0}};
+    SyncTrack t = make_track(keys);
+    for (double row : {-1e12, -2147483648.5, (double)-INFINITY, (double)NAN, -2147483648.0})
+        EXPECT_EQ(sync_get_value(&t, row), 3e38f) << row;
+    EXPECT_EQ(sync_get_value(&t, 10.0), -3e38f);
+    EXPECT_EQ(sync_get_value(&t, 1e300), -3e38f);
+}
+
+TEST(SyncLoad, EveryTypeFromStepToRampAndHugeFiniteValuesLoad)
+{
+    SyncTrack t = {};
+    std::vector<SyncKey> keys = {{0, 0.0f, 0}, {1, 3.4e38f, 1}, {2, -3.4e38f, 2}, {3, 1.0f, 3}, {4, 2.0f, -1}};
+    EXPECT_EQ(sync_load_track(write_track("types.track", 5, keys).c_str(), &t), 0);
+    ASSERT_EQ(t.key_count, 5);
+    EXPECT_EQ(t.keys[3].type, 3);
+    EXPECT_EQ(t.keys[1].value, 3.4e38f);
+    free(t.keys);
 }
 
 }  // namespace

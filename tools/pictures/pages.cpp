@@ -33,8 +33,8 @@ static const Rgba OUTLINE = {0.0f, 0.0f, 0.05f, 1.0f};
 // Sizes in pixels per em: every stroke stays at least one 3 x 3 cell wide.
 static const TextStyle STYLE_HUGE = {"DejaVuSans-Bold.ttf", 52, {1.0f, 1.0f, 0.33f, 1}, 3, OUTLINE};
 static const TextStyle STYLE_TITLE = {"DejaVuSans-Bold.ttf", 32, {1.0f, 1.0f, 0.33f, 1}, 2.5f, OUTLINE};
-static const TextStyle STYLE_TEXT = {"DejaVuSans-Bold.ttf", 19, {1.0f, 1.0f, 1.0f, 1}, 2, OUTLINE};
-static const TextStyle STYLE_SMALL = {"DejaVuSans-Bold.ttf", 16, {0.33f, 1.0f, 1.0f, 1}, 2, OUTLINE};
+static const TextStyle STYLE_TEXT = {"DejaVuSans-Bold.ttf", 21, {1.0f, 1.0f, 1.0f, 1}, 2, OUTLINE};
+static const TextStyle STYLE_SMALL = {"DejaVuSans-Bold.ttf", 18, {0.33f, 1.0f, 1.0f, 1}, 2, OUTLINE};
 
 // ---- internal functions ----
 
@@ -122,6 +122,12 @@ static int page_render(const Page* page, const std::string& name, Canvas* c)
             return 0;
         }
         height += text_line_height(&styles[i]);
+    }
+    if (height > PAGE_H - 2 * MARGIN) {
+        // Letters cut off at the page's edge would be read as a fault of the show.
+        fprintf(stderr, "kerv16-pictures: %s: the lines are %.0f pixels high, more than the page's %.0f\n",
+                name.c_str(), height, PAGE_H - 2 * MARGIN);
+        return 0;
     }
     float top = std::floor((PAGE_H - height) / 2);
     if (page->panel) {

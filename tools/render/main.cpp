@@ -10,7 +10,9 @@ static void usage(FILE* out)
             "usage: kerv16-render MODE [options]   (run from a folder holding data/)\n"
             "  --picture FILE --cells OUT.bin --png OUT.png   convert one 240 x 150 picture\n"
             "  --times T1,T2,... --out DIR [--step MS] [--until MS]  write frames of the show\n"
-            "  --log FILE [--until MS] [--step MS]            one line per frame of the show\n"
+            "  --log FILE [--until MS] [--step MS]            one line per frame of the show, with its\n"
+            "                                                 mean grey and in-cell detail\n"
+            "  --sheet OUT.png [--step MS] [--until MS]       a frame every 6 s as one contact sheet\n"
             "  --bench [--step MS] [--until MS]               time every scene of the show\n"
             "  --gml FILE --times T1,... --out DIR            frames of a GML replay\n");
 }
@@ -28,7 +30,8 @@ int main(int argc, char** argv)
             return render_gml(argc, argv);
     }
     for (int i = 1; i < argc; i++)
-        if (!strcmp(argv[i], "--times") || !strcmp(argv[i], "--log") || !strcmp(argv[i], "--bench"))
+        if (!strcmp(argv[i], "--times") || !strcmp(argv[i], "--log") || !strcmp(argv[i], "--sheet") ||
+            !strcmp(argv[i], "--bench"))
             return render_show(argc, argv);
     usage(stderr);
     return 2;

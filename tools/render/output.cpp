@@ -42,10 +42,9 @@ int render_write_screen_png(const char* path, const uint32_t* pixels)
 }
 
 // Each cell as its 8 x 8 glyph, ink in the foreground colour on the background colour.
-int render_write_cells_png(const char* path, const DisplayCell* cells)
+void render_draw_cells(const DisplayCell* cells, uint8_t* rgb)
 {
-    const int width = DISPLAY_COLS * 8, height = DISPLAY_ROWS * 8;
-    std::vector<uint8_t> rgb((size_t)width * height * 3);
+    const int width = RENDER_CELLS_W;
     for (int cell = 0; cell < DISPLAY_CELLS; cell++) {
         const DisplayCell& c = cells[cell];
         const uint8_t* bg = console_palette[c.attr >> 4];
@@ -58,7 +57,13 @@ int render_write_cells_png(const char* path, const DisplayCell* cells)
                 out[0] = colour[0], out[1] = colour[1], out[2] = colour[2];
             }
     }
-    return render_write_png(path, rgb.data(), width, height);
+}
+
+int render_write_cells_png(const char* path, const DisplayCell* cells)
+{
+    std::vector<uint8_t> rgb((size_t)RENDER_CELLS_W * RENDER_CELLS_H * 3);
+    render_draw_cells(cells, rgb.data());
+    return render_write_png(path, rgb.data(), RENDER_CELLS_W, RENDER_CELLS_H);
 }
 
 int render_write_cells_bin(const char* path, const DisplayCell* cells)

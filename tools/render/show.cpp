@@ -1,8 +1,9 @@
-// show.cpp -- kerv16-render over the show: frames at chosen times, a per-frame log, a benchmark per scene
+// show.cpp -- kerv16-render over the show: frames at chosen times, a per-frame log, a contact sheet, a benchmark
 //
 // The show starts up as it does for an audience, on the null display and without sound, and then
 // runs on a stepped clock: t = 0, step, 2 x step, ... so the same arguments give the same frames.
 #include "render.h"
+#include "measure.h"
 
 #include "console/console.h"
 #include "demo/demo.h"
@@ -46,6 +47,7 @@ static struct {
     std::vector<long> times;    // requested frame times on the step grid, ascending, unique
     const char* out;            // folder for --times
     const char* log;            // file for --log
+    const char* sheet;          // PNG for --sheet
     long until;                 // last demo time to render, -1 for the end flag
     int bench;                  // 1 for --bench
 } opt;
@@ -55,7 +57,8 @@ static struct {
 static int usage(void)
 {
     fprintf(stderr,
-            "usage: kerv16-render [--times T1,T2,... --out DIR] [--log FILE] [--bench] [--until MS] [--step MS]\n"
+            "usage: kerv16-render [--times T1,T2,... --out DIR] [--log FILE] [--sheet PNG] [--bench] [--until MS]\n"
+            "                     [--step MS]\n"
             "  run from a folder holding data/; times in ms of demo time, rounded down to the step\n");
     return 2;
 }
@@ -100,6 +103,8 @@ static int parse_options(int argc, char** argv)
             opt.out = next, i++;
         else if (!strcmp(argv[i], "--log") && next)
             opt.log = next, i++;
+        else if (!strcmp(argv[i], "--sheet") && next)
+            opt.sheet = next, i++;
         else if (!strcmp(argv[i], "--until") && next && parse_whole(next, &value))
             opt.until = value, i++;
         else if (!strcmp(argv[i], "--step") && next && parse_whole(next, &value) && value > 0 && value <= 60000)
@@ -119,7 +124,7 @@ static int parse_options(int argc, char** argv)
         fprintf(stderr, "kerv16-render: --times and --out go together\n");
         return 0;
     }
-    return times || opt.log || opt.bench;
+    return times || opt.log || opt.sheet || opt.bench;
 }
 
 // The show's own start-up on a stepped clock from 0, minus the viewer and the music.
@@ -152,8 +157,9 @@ static int write_frame(long t)
 static void log_frame(FILE* f)
 {
     const ComposeInfo* c = &compose_info;
-    fprintf(f, "%d\t%d\t%d\t%.9g\t%.9g\t%d\t%d\n", c->t, c->scene, c->part, (double)c->time, (double)c->var,
-            c->overlay, c->greet);
+    ScreenMeasure m = measure_screen(screen_pixels());
+    fprintf(f, "%d\t%d\t%d\t%.9g\t%.9g\t%d\t%d\t%.2f\t%.2f\n", c->t, c->scene, c->part, (double)c->time,
+            (double)c->var, c->overlay, c->greet, m.mean, m.detail);
 }
 
 static double ms_since(std::chrono::steady_clock::time_point start)
@@ -213,7 +219,7 @@ int render_show(int argc, char** argv)
             fprintf(stderr, "kerv16-render: cannot write the log %s\n", opt.log);
             return 1;
         }
-        fprintf(log, "t\tscene\tpart\ttime\tvar\toverlay\tgreet\n");
+        fprintf(log, "t\tscene\tpart\ttime\tvar\toverlay\tgreet\tmean\tdetail\n");
     }
     if (!start_show()) {
         if (log)
@@ -228,8 +234,9 @@ int render_show(int argc, char** argv)
     terminal_encoder_init(&encoder, DISPLAY_COLS, DISPLAY_ROWS, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
     std::map<int, SceneBench> bench;
 
-    // Only --times alone may stop before the end; a log or a benchmark runs the whole show.
-    int whole_show = opt.log || opt.bench;
+    // Only --times alone may stop before the end; a log, a sheet or a benchmark runs the whole show.
+    int whole_show = opt.log || opt.sheet || opt.bench;
+    long next_tile = 0;
     long limit = opt.until >= 0 ? opt.until : (long)SHOW_LIMIT_MS;
     size_t next_time = 0;
     int failed = 0;
@@ -262,6 +269,11 @@ int render_show(int argc, char** argv)
         }
         if (log)
             log_frame(log);
+        if (opt.sheet && t >= next_tile) {
+            sheet_add(cell_buffer, t);
+            while (next_tile <= t)
+                next_tile += SHEET_EVERY_MS;
+        }
         while (next_time < opt.times.size() && opt.times[next_time] == t) {
             failed |= !write_frame(t);
             next_time++;
@@ -280,6 +292,8 @@ int render_show(int argc, char** argv)
         fprintf(stderr, "kerv16-render: could not finish the log %s\n", opt.log);
         failed = 1;
     }
+    if (opt.sheet && !sheet_write(opt.sheet))
+        failed = 1;
     if (opt.bench)
         print_bench(bench, t);
     demo_stop();
