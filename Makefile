@@ -1,44 +1,84 @@
 # Makefile -- one-command set-up: `make run` plays the show, `make test` runs every test.
 BUILD     ?= build
 ASAN      ?= build-asan
+WIN64     ?= build-win64
+WIN32     ?= build-win32
 FUZZ      ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
 ARGS      ?=
 CMAKE_ARGS ?=
+PREFIX    ?= /usr/local
+DEPS      = run
+WERROR    =
 
-.PHONY: all deps configure build run test test-plain test-asan fuzz render quality clean
+# The tests need the testing packages too, and treat warnings as errors.
+test test-plain test-asan test-windows fuzz: DEPS = test
+test test-plain test-asan: WERROR = -DKERV_WERROR=ON
+
+.PHONY: all deps configure build run install test test-plain test-asan test-windows windows fuzz render quality term-stills clean
 
 all: build
 
 deps:
-	@sh tools/deps.sh
+	@sh tools/deps.sh $(DEPS)
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The show reads data/ relative to the working directory, so it runs from the build folder.
+# The show finds data/ in the working directory, else beside itself, else in ../share/kerv16.
 run: build
 	cd $(BUILD) && ./kerv16 $(ARGS)
 
-test: test-plain test-asan
+# bin/kerv16 and share/kerv16/data under PREFIX (make install PREFIX=~/.local needs no root).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+test: test-plain test-asan test-windows
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer, on the plain build's data.
 test-asan: build
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKERV_SANITIZE=ON -DKERV_BUILD_DATA=OFF \
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKERV_SANITIZE=ON -DKERV_BUILD_DATA=OFF $(WERROR) \
 	      -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
 	cmake --build $(ASAN) -j$(JOBS) --target kerv16_tests
 	cd $(ASAN) && ctest --output-on-failure -j$(JOBS) -L unit
 
+# Windows builds: cross-compiled with mingw-w64, on the data and the font the Linux build's tools made.
+WINDOWS_CMAKE = -DCMAKE_BUILD_TYPE=Release -DKERV_HOST_BUILD=$(abspath $(BUILD)) \
+                -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
+
+# The unit tests and the show end to end under Wine; a machine without Wine says so and skips them.
+test-windows: build
+	@sh tools/windows/deps.sh
+	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(WINDOWS_CMAKE)
+	cmake --build $(WIN64) -j$(JOBS) --target kerv16 kerv16_tests
+	@if command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then \
+	  cd $(WIN64) && ctest --output-on-failure -j$(JOBS); \
+	else echo "wine64 is not installed: the Windows tests are skipped"; fi
+
+# dist/kerv16-windows-x64.zip and dist/kerv16-windows-x86.zip: kerv16.exe, data/ and README.txt each.
+windows: build
+	@sh tools/windows/deps.sh
+	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(WINDOWS_CMAKE)
+	cmake --build $(WIN64) -j$(JOBS) --target kerv16
+	cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(WINDOWS_CMAKE)
+	cmake --build $(WIN32) -j$(JOBS) --target kerv16
+	sh tools/windows/package.sh $(WIN64)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x64.zip
+	sh tools/windows/package.sh $(WIN32)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x86.zip
+
 # Scores the cell conversion against a naive one, chafa and img2txt on a set of test pictures.
 quality: build
 	sh tools/quality/run.sh $(BUILD)
+
+# Screenshots of the show in xterm under Xvfb (160 x 50 and 80 x 24, DejaVu) at a few demo times, into docs/term.
+term-stills: build
+	bash tools/termshot/stills.sh $(BUILD) docs/term
 
 # Every libFuzzer target for FUZZ_SECONDS each (clang only; skipped with a note without it).
 # FUZZ_TARGETS="gml sync" runs only those.
@@ -46,4 +86,4 @@ fuzz: build
 	JOBS=$(JOBS) sh fuzz/run.sh $(abspath $(BUILD)) $(abspath $(FUZZ)) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZ)
+	rm -rf $(BUILD) $(ASAN) $(FUZZ) $(WIN64) $(WIN32) dist

@@ -51,7 +51,7 @@ for t in $targets; do
     mkdir -p "$work"
     seeds=$(seed "$t")
     echo "== $t: $seconds s"
-    if ! nice "$out/fuzz/kerv16-fuzz-$t" -max_total_time="$seconds" -max_len="$(max_len "$t")" -timeout=10 \
+    if ! nice "$out/fuzz/kerv16-fuzz-$t" -max_total_time="$seconds" -max_len="$(max_len "$t")" -timeout=30 \
         -rss_limit_mb=2048 -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$out/findings/$t-" \
         "$work" "$src/fuzz/corpus/$t" "$seeds" >"$out/$t.log" 2>&1; then
         failed="$failed $t"

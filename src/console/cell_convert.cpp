@@ -10,16 +10,6 @@
 
 // ---- state ----
 
-const uint8_t console_palette[16][3] = {
-    {0, 0, 0}, {0, 0, 128}, {0, 128, 0}, {0, 128, 128}, {128, 0, 0}, {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
-    {128, 128, 128}, {0, 0, 255}, {0, 255, 0}, {0, 255, 255}, {255, 0, 0}, {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
-};
-
-const uint8_t shade_ramp[SHADE_STEPS] = {
-    0x20, 0x20, 0x20, 0x20, 0xFA, 0xF9, 0xF9, 0xF9, 0x3A, 0x3A, 0x3A, 0x3A, 0x07, 0x07, 0x07, 0x2B, 0xB0, 0xB0, 0xB0,
-    0xB0, 0x09, 0x09, 0x09, 0x09, 0x09, 0x4F, 0x4F, 0x4F, 0x4F, 0xE9, 0xE9, 0xE9, 0xB1, 0xB1, 0xB1, 0xB1, 0x00,
-};
-
 uint8_t char_table[CHAR_TABLE_BYTES];
 uint8_t colour_table[CELL_COLOURS];
 float mix_table[CELL_COLOURS];
@@ -55,11 +45,6 @@ static int read_table_file(const char* name, uint8_t* out, long expected)
     if (!ok)
         msg_print(stderr, "%s: %ld bytes, expected %ld\n", name, size, expected);
     return ok;
-}
-
-int cell_colour_index(int red, int green, int blue)
-{
-    return (red >> 3) * 1024 + (green >> 3) * 32 + (blue >> 3);
 }
 
 int colour_distance(const CellColour* p, const CellColour* q)
@@ -198,11 +183,18 @@ int load_cell_tables(void)
     }
     memcpy(colour_table, colmap, CELL_COLOURS);
     for (int i = 0; i < CELL_COLOURS; i++) {
-        const uint8_t* p = colmap + CELL_COLOURS + 4 * i;
+        const uint8_t* p = colmap + MIX_TABLE_OFFSET + 4 * i;
         uint32_t bits = p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
         memcpy(&mix_table[i], &bits, 4);
     }
     return 1;
+}
+
+int console_nearest_colour(int red, int green, int blue)
+{
+    CellColour c = {-1, red, green, blue};
+    int d;
+    return nearest_console_colour(&c, &d);
 }
 
 uint8_t convert_cell(const uint32_t* pixels, int column, int row, uint8_t* character)

@@ -2,12 +2,10 @@
 #pragma once
 #include <cstdint>
 
+#include "console/cell_format.h"
 #include "platform/display.h"
 
 // ---- tables other subsystems may read ----
-
-// The 16 console colours (bit 0 blue, 1 green, 2 red, 3 intense) as red, green, blue.
-extern const uint8_t console_palette[16][3];
 
 // The cells of the last frame, row-major (cell = row x 80 + column).
 extern DisplayCell cell_buffer[DISPLAY_CELLS];
@@ -26,3 +24,12 @@ uint8_t convert_cell(const uint32_t* pixels, int column, int row, uint8_t* chara
 void convert_screen(const uint32_t* pixels, DisplayCell* cells);  // all 4000 cells
 
 void present_screen(const uint32_t* pixels);  // convert_screen into cell_buffer, then one display write
+
+// The console colour nearest to a colour, as detailed blocks pick theirs (ties go to the higher index).
+int console_nearest_colour(int red, int green, int blue);
+
+// Draws 4000 cells as 640 x 400 pixels with the 8 x 8 glyphs, ink in the foreground colour on the
+// background colour, each pixel 0xFFRRGGBB from `palette`; `pitch` pixels per row.
+void console_draw_cells(const DisplayCell* cells, const uint8_t palette[16][3], uint32_t* pixels, int pitch);
+// The same as packed red, green, blue bytes, 640 x 3 bytes per row.
+void console_draw_cells_rgb(const DisplayCell* cells, const uint8_t palette[16][3], uint8_t* rgb);

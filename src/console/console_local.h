@@ -1,6 +1,8 @@
-// console_local.h -- what the cell conversion files share: the two tables, the shade ramp, the block helpers
+// console_local.h -- what the cell conversion files share: the loaded tables and the block helpers
 #pragma once
 #include <cstdint>
+
+#include "console/cell_format.h"
 
 // ---- types ----
 
@@ -11,13 +13,7 @@ struct CellColour {
 };
 
 enum {
-    CELL_LEVELS = 6,                                    // coverage levels of the pattern path
-    CELL_PATTERNS = 19683,                              // 3^9 base-3 patterns of a 3 x 3 block
-    CHAR_TABLE_BYTES = CELL_LEVELS * CELL_PATTERNS,     // 118098: size of "data/charmap.lut"
-    CELL_COLOURS = 32768,                               // 15-bit colour indices, red in the top five bits
-    COLMAP_BYTES = CELL_COLOURS + CELL_COLOURS * 4,     // 163840: size of "data/colmap.lut"
-    SHADE_STEPS = 37,                                   // entries of shade_ramp
-    CELL_FLAT_SPREAD = 256,                             // a block whose spread is at most this is flat
+    CELL_FLAT_SPREAD = 256,  // a block whose spread is at most this is flat
 };
 
 // ---- state ----
@@ -28,12 +24,9 @@ extern uint8_t char_table[CHAR_TABLE_BYTES];
 extern uint8_t colour_table[CELL_COLOURS];
 // mix_table[idx]: fraction of foreground for the shade ramp (0 to 0.5), negative for the pattern path.
 extern float mix_table[CELL_COLOURS];
-// From no foreground to about half foreground; entry 36 is character code 0.
-extern const uint8_t shade_ramp[SHADE_STEPS];
 
 // ---- internal functions ----
 
-int cell_colour_index(int red, int green, int blue);  // (R >> 3) x 1024 + (G >> 3) x 32 + (B >> 3)
 int colour_distance(const CellColour* p, const CellColour* q);  // weighted RGB distance, symmetric
 int nearest_console_colour(const CellColour* pixel, int* distance);  // ties go to the higher index
 int cell_noise(int column, int row);  // 0-3, fixed per cell position

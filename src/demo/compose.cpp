@@ -12,6 +12,8 @@
 
 enum {
     GREETINGS_IMAGE = 5,    // overlay_images[5] is also the column of greetings pages
+    OVERLAY_ADD_FIRST = 3,  // overlays 3 and 4 (the K E R V 1 6 glows) are added, the others blended
+    OVERLAY_ADD_LAST = 4,
     GREETINGS_PAGE_H = 150, // rows per page
 };
 
@@ -21,7 +23,6 @@ static const float ROWS_PER_MS = 0.004f;
 
 // ---- state ----
 
-static const char* const TRACK_NAMES[SHOW_TRACKS] = {"scene", "part", "time", "var", "overlay", "greet"};
 static SyncDevice* device;
 SyncTrack* show_tracks[SHOW_TRACKS];
 ComposeInfo compose_info;
@@ -52,23 +53,23 @@ static int flicker(float value)
 static void dispatch_scene(int t, int scene, int part, float time, float var)
 {
     switch (scene) {
-    case 1:
+    case SCENE_WATER:
         scene_water(t, part, trunc_int(var), time);
         break;
-    case 2:
+    case SCENE_FLASH:
         scene_flash();
         break;
-    case 3:
+    case SCENE_RAIN:
         scene_rain(t);
         break;
-    case 4:
+    case SCENE_BLOBS:
         scene_blobs(t, part);
         break;
-    case 5:
+    case SCENE_UNDERWATER:
         scene_underwater(t, time, part, var);
         break;
-    case -1:
-        if (part == -1)
+    case SCENE_END:
+        if (part == PART_END)
             end_flag = 1;
         scene_water(t, part, trunc_int(var), time);
         end_sequence(var);
@@ -89,7 +90,7 @@ int sync_setup(void)
         return 0;
     }
     for (int i = 0; i < SHOW_TRACKS; i++)
-        show_tracks[i] = sync_get_track(device, TRACK_NAMES[i]);
+        show_tracks[i] = sync_get_track(device, SHOW_TRACK_NAMES[i]);
     return 1;
 }
 
@@ -111,7 +112,7 @@ void compose_frame(int t)
 
     int ov = info->overlay;
     if (ov >= 0 && ov < OVERLAY_IMAGES) {
-        if (ov == 3 || ov == 4)
+        if (ov >= OVERLAY_ADD_FIRST && ov <= OVERLAY_ADD_LAST)
             image_blit_add(&overlay_images[ov], 0, 0);
         else
             image_blit_alpha(&overlay_images[ov], 0, 0);

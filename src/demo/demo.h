@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "gfx3d/gfx3d.h"
+#include "timeline/track_format.h"
 
 // ---- state other subsystems may read ----
 
@@ -47,6 +48,9 @@ enum { DEMO_RUN = -1 };
 void demo_default_options(DemoOptions* opts);
 // DEMO_RUN when the show should run; otherwise the exit status (0 after --help or --version, 2 when refused).
 int demo_parse_options(int argc, char** argv, DemoOptions* opts);
+// When data/ is not in the working directory, moves there from beside the executable (exe_dir) or from
+// its ../share/kerv16, making the file arguments absolute first. 0 after a reported failure.
+int demo_find_data(const char* exe_dir, DemoOptions* opts);
 // Backends, Screen, display, tracks, tables, the viewer, emitters, assets, music, start tick, in that order.
 // 0 when the show cannot run (reported; the display is closed again).
 int demo_start(const DemoOptions* opts);
@@ -84,8 +88,19 @@ void free_assets(void);
 
 // ---- frame composition (start-up, then once per frame) ----
 
-// The six tracks of the show, in the order sync_setup requests them.
-enum { TRACK_SCENE, TRACK_PART, TRACK_TIME, TRACK_VAR, TRACK_OVERLAY, TRACK_GREET, SHOW_TRACKS };
+// Values of the "scene" track; 0 and unknown values draw nothing. Scene -1 with part -1 is the end.
+enum ShowScene {
+    SCENE_END = -1,        // the water under the closing sequence
+    SCENE_NONE = 0,
+    SCENE_WATER = 1,
+    SCENE_FLASH = 2,
+    SCENE_RAIN = 3,
+    SCENE_BLOBS = 4,
+    SCENE_UNDERWATER = 5,
+};
+enum { PART_END = -1 };
+
+// The six tracks of the show (TRACK_SCENE ... SHOW_TRACKS), in the order sync_setup requests them.
 struct SyncTrack;
 extern SyncTrack* show_tracks[SHOW_TRACKS];  // set by sync_setup; tests may point them elsewhere
 

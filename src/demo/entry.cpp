@@ -5,6 +5,7 @@
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/system.h"
 #include "platform/window.h"
 #include "platform/terminal.h"
 #include "scenes/scenes.h"
@@ -23,7 +24,10 @@ uint32_t start_tick;
 static const char* TITLE = "KERV16 - alt+enter=fullscreen";
 static const char* SOUNDTRACK = "data/Dremovant - Embers-mastered.mp3";
 
+enum { VIEWER_UNATTENDED_MS = 2000 };  // how long a picture stays when no key can end it
+
 static struct {
+    int unattended;     // 1 when no keyboard can end the viewer (headless, capture)
     int capture;        // 1 while a video is being rendered: stopping finishes it
     uint32_t opened_ms; // clock when the display opened, for --stats
     long frames;        // frames drawn by demo_frame since the start
@@ -102,9 +106,14 @@ void show_picture(const char* name)
     Image picture = {};
     image_load(name, &picture);
     image_blit_alpha(&picture, 0, 0);
-    // The key that ends the viewer stays waiting: the main loop reads it first.
-    while (!display_key_waiting())
+    // The key that ends the viewer stays waiting: the main loop reads it first. Without a keyboard
+    // (headless, capture) nobody can press one, so the picture stays for a while of the clock instead.
+    uint32_t shown_ms = clock_ticks();
+    while (!display_key_waiting()) {
         screen_present();
+        if (run.unattended && clock_ticks() - shown_ms >= VIEWER_UNATTENDED_MS)
+            break;
+    }
     image_free(&picture);
 }
 
@@ -119,8 +128,8 @@ static int show_length_ms(void)
     for (const SyncTrack* track : tracks)
         for (int k = 0; track && k < track->key_count; k++) {
             int row = track->keys[k].row;
-            if ((end_row < 0 || row < end_row) && (int)sync_get_value(tracks[0], row) == -1 &&
-                (int)sync_get_value(tracks[1], row) == -1)
+            if ((end_row < 0 || row < end_row) && (int)sync_get_value(tracks[0], row) == SCENE_END &&
+                (int)sync_get_value(tracks[1], row) == PART_END)
                 end_row = row;
         }
     return end_row < 0 ? 0 : (int)(end_row / 0.004);
@@ -129,6 +138,7 @@ static int show_length_ms(void)
 int demo_start(const DemoOptions* opts)
 {
     run.capture = opts->capture_file != nullptr;
+    run.unattended = opts->headless || run.capture;
     run.frames = 0;
     end_flag = 0;
     if (opts->capture_file) {
@@ -142,7 +152,8 @@ int demo_start(const DemoOptions* opts)
     }
     terminal_set_layout(opts->layout);
     // Without a display there is nobody to listen either; a capture muxes the soundtrack file itself.
-    music_use_audio(opts->headless || opts->capture_file ? &audio_null_driver : &audio_sdl_driver);
+    // Null asks for the platform's own sound output.
+    music_use_audio(opts->headless || opts->capture_file ? &audio_null_driver : nullptr);
     screen_create();
     if (!display_open(TITLE)) {
         display_close();
@@ -177,6 +188,7 @@ void demo_frame(int t)
 
 int demo_stop(void)
 {
+    run.unattended = 0;
     emitters_free();
     free_assets();
     music_stop();
@@ -192,6 +204,9 @@ int demo_main(int argc, char** argv)
     int status = demo_parse_options(argc, argv, &opts);
     if (status != DEMO_RUN)
         return status;
+    static char exe_dir[4096];
+    if (!demo_find_data(sys_executable_dir(exe_dir, sizeof exe_dir) ? exe_dir : nullptr, &opts))
+        return 1;
     if (!demo_start(&opts))
         return 1;
     // Frames nobody can see are not drawn: a screen is paced, memory and a capture are not.

@@ -1,7 +1,7 @@
 // audio.h -- sound output: one device fed by a mixing callback, and the lock the main thread takes
 //
 // Glossary: a frame is one sample per channel. Devices play interleaved signed 16-bit stereo.
-// Threading: the mix callback runs on the audio thread (SDL) or inside audio_null_run (null).
+// Threading: the mix callback runs on the audio thread (SDL, waveOut) or inside audio_null_run (null).
 // The main thread takes audio_lock only while it changes what the callback reads; the callback
 // itself never blocks on the main thread.
 #pragma once
@@ -12,7 +12,7 @@
 // Fills `frames` stereo frames (2 x frames samples) at the rate the device was opened with.
 typedef void (*AudioMix)(int16_t* out, int frames);
 
-// An output backend; sibling files supply them (audio_sdl.cpp, audio_null.cpp).
+// An output backend; sibling files supply them (audio_sdl.cpp, audio_waveout.cpp, audio_null.cpp).
 struct AudioDriver {
     const char* name;
     int (*open)(int rate, AudioMix mix);  // 1 when sound can play; the device then runs at once
@@ -30,6 +30,7 @@ enum {
 
 extern const AudioDriver audio_sdl_driver;   // SDL2's audio device (any SDL_AUDIODRIVER, e.g. disk)
 extern const AudioDriver audio_null_driver;  // no sound: a simulated sample clock driven by hand
+extern const AudioDriver audio_waveout_driver;  // Windows' waveOut device (Windows builds only)
 
 // Null backend: runs the mix for `frames` frames into out (2 x frames samples), as a device would,
 // and advances the sample clock. Nothing happens while no device is open.

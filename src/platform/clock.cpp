@@ -1,8 +1,5 @@
-// clock.cpp -- millisecond ticks from the monotonic clock, or a hand-set value
+// clock.cpp -- millisecond ticks from the platform's clock, or a hand-set value
 #include "platform/clock.h"
-
-#include <cerrno>
-#include <ctime>
 
 // ---- state ----
 
@@ -15,11 +12,7 @@ static struct {
 
 uint32_t clock_ticks(void)
 {
-    if (clk.manual)
-        return clk.value;
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (uint32_t)((uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u);
+    return clk.manual ? clk.value : clock_system_ticks();
 }
 
 void clock_use_manual(int manual) { clk.manual = manual; }
@@ -32,7 +25,5 @@ void clock_sleep(uint32_t ms)
         clk.value += ms;
         return;
     }
-    timespec ts = {(time_t)(ms / 1000), (long)(ms % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
+    clock_system_sleep(ms);
 }

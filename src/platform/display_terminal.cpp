@@ -217,15 +217,20 @@ static void on_exit_signal(int sig)
     quit_signal = sig;
 }
 
-static void set_handler(int sig, void (*handler)(int), struct sigaction* old)
+static void set_handler(int sig, void (*handler)(int), struct sigaction* old, int flags = 0)
 {
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = handler;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
+    sa.sa_flags = SA_RESTART | flags;
     sigaction(sig, &sa, old);
 }
+
+// A stack overflow leaves no stack for the handler that restores the terminal: it runs on its own.
+static char fatal_stack[64 * 1024];
+static stack_t old_stack;
+static int fatal_stack_set;  // 1 while fatal_stack is the alternate signal stack
 
 static void on_job_signal(int sig)
 {
@@ -256,9 +261,13 @@ static void install_signals(int tty)
             term.old_signals[slot] = sig;
             set_handler(sig, on_job_signal, &term.old_actions[slot++]);
         }
+        stack_t ss = {};
+        ss.ss_sp = fatal_stack;
+        ss.ss_size = sizeof fatal_stack;
+        fatal_stack_set = sigaltstack(&ss, &old_stack) == 0;
         for (int sig : FATAL_SIGNALS) {
             term.old_signals[slot] = sig;
-            set_handler(sig, on_fatal, &term.old_actions[slot++]);
+            set_handler(sig, on_fatal, &term.old_actions[slot++], fatal_stack_set ? SA_ONSTACK : 0);
         }
     }
     term.signals_installed = slot;
@@ -269,6 +278,9 @@ static void remove_signals(void)
     for (int i = 0; i < term.signals_installed; i++)
         sigaction(term.old_signals[i], &term.old_actions[i], nullptr);
     term.signals_installed = 0;
+    if (fatal_stack_set)
+        sigaltstack(&old_stack, nullptr);
+    fatal_stack_set = 0;
 }
 
 // The size in cells and, where the terminal reports its pixels, the size of one cell; the layout

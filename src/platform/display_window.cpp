@@ -26,6 +26,15 @@ static void push_key(int code)
     win.key_count++;
 }
 
+// An arrow goes in whole or not at all: a lone prefix would swallow the next key read.
+static void push_arrow(int code)
+{
+    if (win.key_count > WINDOW_KEY_QUEUE - 2)
+        return;
+    push_key(KEY_PREFIX);
+    push_key(code);
+}
+
 static void set_fullscreen(int on)
 {
     if (!win.window)
@@ -165,10 +174,10 @@ void window_handle_event(const SDL_Event* e)
     }
     switch (sym) {
     case SDLK_ESCAPE: push_key(KEY_ESCAPE); break;
-    case SDLK_LEFT: push_key(KEY_PREFIX), push_key(KEY_LEFT); break;
-    case SDLK_RIGHT: push_key(KEY_PREFIX), push_key(KEY_RIGHT); break;
-    case SDLK_UP: push_key(KEY_PREFIX), push_key(72); break;
-    case SDLK_DOWN: push_key(KEY_PREFIX), push_key(80); break;
+    case SDLK_LEFT: push_arrow(KEY_LEFT); break;
+    case SDLK_RIGHT: push_arrow(KEY_RIGHT); break;
+    case SDLK_UP: push_arrow(72); break;
+    case SDLK_DOWN: push_arrow(80); break;
     case SDLK_RETURN: case SDLK_KP_ENTER: push_key(13); break;
     default:
         // Printable keys come as their character, like a console read; modifiers alone give nothing.

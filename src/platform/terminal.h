@@ -20,7 +20,7 @@ enum {
 
     // How the 80 x 50 console cells are laid out on the terminal's cells.
     TERMINAL_LAYOUT_AUTO = 0,    // chosen by the terminal's size, again after every resize
-    TERMINAL_LAYOUT_WIDE = 1,    // each console cell as two terminal cells of quadrants: square on 1 : 2 fonts
+    TERMINAL_LAYOUT_WIDE = 1,    // in proportion at full size: each console cell two terminal cells of half blocks
     TERMINAL_LAYOUT_GRID = 2,    // one terminal cell per console cell
     TERMINAL_LAYOUT_COMPACT = 3, // the whole picture scaled into a smaller terminal, two pixels per cell
     TERMINAL_LAYOUT_TOO_SMALL = 4, // chosen only: the terminal is below TERMINAL_MIN_COLS x TERMINAL_MIN_ROWS

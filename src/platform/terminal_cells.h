@@ -2,13 +2,8 @@
 #pragma once
 #include <cstdint>
 
-// Wide layout: each console cell is two terminal cells, each of four quadrants (2 x 4 glyph pixels)
-// in the foreground or the background. Low nibble: the left half, high nibble: the right half; in a
-// half, bit 0 is the upper left quadrant, 1 upper right, 2 lower left, 3 lower right.
-extern const uint8_t terminal_wide_masks[256];
-
 // Grid layout: each console cell is one terminal cell of four quadrants (4 x 4 glyph pixels each),
-// bits as in a half of the wide masks.
+// each in the foreground or the background: bit 0 upper left, 1 upper right, 2 lower left, 3 lower right.
 extern const uint8_t terminal_grid_masks[256];
 
 // Ink pixels (0-16) of every glyph in its four 4 x 4 quadrants: upper left, upper right, lower left,

@@ -66,6 +66,12 @@ void fx_warp(uint32_t* pixels, float p1, float p2, float p3, float p4, float p5)
 void fx_set_time(int t);
 void end_sequence(float v);
 
+// ---- camera keys (camera_keys.cpp) ----
+
+// Blend of a and b at t in 0..1; a itself at 0 and b itself at 1. The result is overwritten by the next call.
+const CameraKey* camera_key_lerp(const CameraKey* a, const CameraKey* b, float t);
+void camera_apply(const CameraKey* key);  // position, angles in degrees, near / far / zoom; updates the matrices
+
 // ---- water scene ----
 
 extern RippleField pool_field;     // 128 x 128, damping 1/64, 41 ms
@@ -73,8 +79,6 @@ extern int pool_initialised;       // 0 until the first frame zeroes the pool
 extern const CameraKey water_cameras[CAMERA_ROWS];
 
 void scene_water(int now, int part, int seed, float t);
-const CameraKey* camera_key_lerp(const CameraKey* a, const CameraKey* b, float t);
-void camera_apply(const CameraKey* key);
 float water_height(float x, float z);
 void float_on_water(Mesh* mesh, float x, float z);
 

@@ -173,16 +173,6 @@ static void seek(int direction)
 
 // ---- public functions ----
 
-int music_is_mp3(const char* name)
-{
-    if (!name)
-        return 0;
-    const char* tail = strrchr(name, '.');
-    if (!tail)
-        tail = name;
-    return strcmp(tail, ".mp3") == 0 || strcmp(tail, ".MP3") == 0;
-}
-
 int music_start(const char* name)
 {
     if (!music.initialised) {

@@ -1,6 +1,7 @@
 // sync.cpp -- keyed tracks: the device, loading a track file, finding keys, interpolating
 #include "timeline/timeline.h"
 #include "platform/display.h"
+#include "timeline/track_format.h"
 #include "platform/file.h"
 
 #include <cerrno>
@@ -14,8 +15,7 @@
 
 enum {
     SYNC_PATH_MAX = 260,   // bytes of a track file path, terminator included
-    SYNC_KEY_BYTES = 9,    // row (4), value (4), type (1), packed
-    SYNC_TYPE_LAST = 3,    // step, linear, smooth, ramp: 0 to 3; higher types are refused at load
+    SYNC_TYPE_LAST = TRACK_RAMP,  // step, linear, smooth, ramp: 0 to 3; higher types are refused at load
 };
 
 // ---- state ----
@@ -136,8 +136,8 @@ int sync_load_track(const char* path, SyncTrack* track)
     if (fseek(f, 0, SEEK_END) == 0)
         size = ftell(f);
     rewind(f);
-    unsigned char head[4];
-    if (size < 4 || fread(head, 1, 4, f) != 4) {
+    unsigned char head[TRACK_COUNT_BYTES];
+    if (size < TRACK_COUNT_BYTES || fread(head, 1, TRACK_COUNT_BYTES, f) != TRACK_COUNT_BYTES) {
         fclose(f);
         return reject(path, track, "file too short for a key count, bytes", size);
     }
@@ -146,7 +146,7 @@ int sync_load_track(const char* path, SyncTrack* track)
         fclose(f);
         return reject(path, track, "negative key count", n);
     }
-    if ((long)n > (size - 4) / SYNC_KEY_BYTES) {
+    if ((long)n > (size - TRACK_COUNT_BYTES) / TRACK_KEY_BYTES) {
         fclose(f);
         return reject(path, track, "keys truncated: key count larger than the file holds", n);
     }
@@ -159,15 +159,15 @@ int sync_load_track(const char* path, SyncTrack* track)
     track->keys = keys;
     track->key_count = 0;
     for (int32_t i = 0; i < n; i++) {
-        unsigned char rec[SYNC_KEY_BYTES];
-        if (fread(rec, 1, SYNC_KEY_BYTES, f) != SYNC_KEY_BYTES) {
+        unsigned char rec[TRACK_KEY_BYTES];
+        if (fread(rec, 1, TRACK_KEY_BYTES, f) != TRACK_KEY_BYTES) {
             fclose(f);
             return reject(path, track, "read failed at key", i);
         }
-        keys[i].row = read_le32(rec);
-        uint32_t bits = (uint32_t)read_le32(rec + 4);
+        keys[i].row = read_le32(rec + TRACK_KEY_ROW);
+        uint32_t bits = (uint32_t)read_le32(rec + TRACK_KEY_VALUE);
         memcpy(&keys[i].value, &bits, 4);
-        keys[i].type = (int8_t)rec[8];
+        keys[i].type = (int8_t)rec[TRACK_KEY_TYPE];
         if (!std::isfinite(keys[i].value)) {
             fclose(f);
             return reject(path, track, "value not finite at key", i);
@@ -229,13 +229,13 @@ float sync_get_value(const SyncTrack* track, double x)
     if (!std::isfinite(delta))
         delta = (double)n->value - (double)k->value;
     switch (k->type) {
-    case 0:
+    case TRACK_STEP:
         return k->value;
-    case 1:
+    case TRACK_LINEAR:
         return (float)(k->value + t * delta);
-    case 2:
+    case TRACK_SMOOTH:
         return (float)(k->value + t * t * (3 - 2 * t) * delta);
-    case 3:
+    case TRACK_RAMP:
         return (float)(k->value + pow(t, 2.0) * delta);
     default:
         return 0.0f;

@@ -7,7 +7,7 @@
 struct SyncKey {
     int32_t row;
     float value;
-    int32_t type;  // 0 step, 1 linear, 2 smooth, 3 ramp; any other value yields 0
+    int32_t type;  // TrackInterp (0 step, 1 linear, 2 smooth, 3 ramp); any other value yields 0
 };
 
 struct SyncTrack {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "test_temp.h"
 #include "console/console.h"
 #include "console/console_local.h"
 
@@ -28,7 +29,7 @@ struct LoadTablesTest : ::testing::Test {
         colours.assign(colour_table, colour_table + CELL_COLOURS);
         mix.assign(mix_table, mix_table + CELL_COLOURS);
         old_dir = fs::current_path();
-        dir = fs::temp_directory_path() / ("kerv16_load_" + std::to_string(getpid()));
+        dir = fs::path(test_temp_path("load"));
         fs::create_directories(dir / "data");
         fs::current_path(dir);
     }

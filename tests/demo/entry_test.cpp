@@ -114,6 +114,23 @@ TEST(ProgramEntry, EscapeAfterTheViewerEndsTheShowAfterOneFrame)
     EXPECT_EXIT(_exit(run_viewer_then_escape()), ::testing::ExitedWithCode(0), "");
 }
 
+// Headless, no key can end the viewer: the picture stays for its while and the show follows.
+int run_headless_viewer_without_keys(void)
+{
+    display_null_reset();
+    char prog[] = "kerv16", opt[] = "--headless", until[] = "--until", ms[] = "1", pic[] = "no-such-picture.tga";
+    char* argv[] = {prog, opt, until, ms, pic, nullptr};
+    uint32_t started = clock_ticks();
+    int status = demo_main(5, argv);
+    uint32_t took = clock_ticks() - started;
+    return (status != 0) | (took < 2000) << 1 | (took > 60000) << 2;
+}
+
+TEST(ProgramEntry, HeadlessViewerEndsWithoutAKey)
+{
+    EXPECT_EXIT(_exit(run_headless_viewer_without_keys()), ::testing::ExitedWithCode(0), "no-such-picture.tga");
+}
+
 TEST(ProgramEntry, OptionsOfOurOwn)
 {
     char prog[] = "kerv16", bad[] = "--no-such-option", help[] = "--help";
@@ -221,7 +238,7 @@ int start_headless_then_stop(void)
 
 TEST(ProgramEntry, HeadlessUsesTheNullAudioDevice)
 {
-    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);  // were SDL asked, it would fail
+    putenv((char*)"SDL_AUDIODRIVER=no_such_driver");  // were SDL asked, it would fail
     EXPECT_EXIT(_exit(start_headless_then_stop()), ::testing::ExitedWithCode(0), "");
 }
 

@@ -8,15 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "test_temp.h"
 #include "gfx3d/gfx3d_local.h"
 
 namespace gfx3d_test {
 
 inline std::string temp_path(const std::string& leaf)
 {
-    auto dir = std::filesystem::temp_directory_path() / ("kerv16_gfx3d_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    return (dir / leaf).string();
+    return test_temp_path(leaf);
 }
 
 inline std::string write_file(const std::string& leaf, const std::string& text)

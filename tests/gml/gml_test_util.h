@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <string>
 
+#include "test_temp.h"
 #include "gml/gml.h"
 
 inline std::string gml_temp_file(const std::string& text)
 {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string path = std::string("/tmp/kerv16-gml-") + info->test_suite_name() + "-" + info->name() + "-" +
-                       std::to_string(getpid()) + ".gml";
+    std::string path = test_temp_path(std::string(info->test_suite_name()) + "-" + info->name() + ".gml");
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(text.data(), 1, text.size(), f);
     fclose(f);

@@ -60,6 +60,27 @@ TEST(WindowKeys, QueueNeverOverflows)
     EXPECT_EQ(keys.front(), 224);
 }
 
+// One place short of full, an arrow is left out whole: no lone 224 stays at the end.
+TEST(WindowKeys, AnArrowNeverLeavesALonePrefix)
+{
+    drain();
+    SDL_Event a = key_down(SDLK_a), left = key_down(SDLK_LEFT), right = key_down(SDLK_RIGHT);
+    for (int i = 0; i < 63; i++)
+        window_handle_event(&a);
+    window_handle_event(&left);
+    std::vector<int> keys = drain();
+    ASSERT_EQ(keys.size(), 63u);
+    EXPECT_EQ(keys.back(), 'a');
+
+    for (int i = 0; i < 62; i++)
+        window_handle_event(&a);
+    window_handle_event(&right);  // exactly two places left: it fits
+    keys = drain();
+    ASSERT_EQ(keys.size(), 64u);
+    EXPECT_EQ(keys[62], 224);
+    EXPECT_EQ(keys[63], 77);
+}
+
 TEST(CellsDraw, GlyphsInTheConsoleColours)
 {
     std::vector<DisplayCell> cells(DISPLAY_CELLS, DisplayCell{' ', 0x1E});  // yellow on blue

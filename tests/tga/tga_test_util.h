@@ -2,6 +2,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include "test_temp.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,27 +32,11 @@ inline Bytes operator+(Bytes a, const Bytes& b)
     return a;
 }
 
-// A scratch file named after the running test and process, so tests running side by side never share one. Memory-backed
-// when the machine has /dev/shm: rewriting a file thousands of times on a disk that discards freed blocks
-// takes a millisecond or more each time.
+// A scratch file named after the running test, in the test process's own temporary folder.
 inline std::string scratch_path(const std::string& tag)
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : ::testing::TempDir();
-    // The process id keeps apart test programs of other build folders running at the same time.
-    std::string path = dir + "kerv16_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" +
-                       info->name() + "_" + tag;
-    // Removed when the test program ends.
-    static std::set<std::string>* made = [] {
-        static std::set<std::string> paths;
-        atexit([] {
-            for (const std::string& p : paths)
-                unlink(p.c_str());
-        });
-        return &paths;
-    }();
-    made->insert(path);
-    return path;
+    return test_temp_path(std::string(info->test_suite_name()) + "_" + info->name() + "_" + tag);
 }
 
 inline void write_bytes(const std::string& path, const Bytes& bytes)

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "test_temp.h"
 #include "platform/audio.h"
 #include "timeline/timeline.h"
 
@@ -35,7 +36,7 @@ std::string write_mp3(const char* name)
     int n = lame_encode_buffer_interleaved(lame, pcm.data(), frames, mp3.data(), (int)mp3.size());
     n += lame_encode_flush(lame, mp3.data() + n, (int)mp3.size() - n);
     lame_close(lame);
-    std::string path = ::testing::TempDir() + name;
+    std::string path = test_temp_path(name);
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(mp3.data(), 1, (size_t)n, f);
     fclose(f);
@@ -78,7 +79,7 @@ std::string write_module(const char* name)
     }
     for (int i = 0; i < 64; i++)
         m.push_back((unsigned char)(i < 32 ? 100 : -100));
-    std::string path = ::testing::TempDir() + name;
+    std::string path = test_temp_path(name);
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(m.data(), 1, m.size(), f);
     fclose(f);
@@ -126,12 +127,12 @@ TEST_F(MusicTest, NothingLoadedMeansNothingHappens)
     testing::internal::CaptureStderr();
     EXPECT_EQ(music_start("/nonexistent/song.mp3"), 0);
     EXPECT_EQ(music_start("/nonexistent/song.xm"), 0);
-    std::string garbage = ::testing::TempDir() + "garbage.mp3";
+    std::string garbage = test_temp_path("garbage.mp3");
     FILE* f = fopen(garbage.c_str(), "wb");
     fputs("this is not an mpeg stream at all", f);
     fclose(f);
     EXPECT_EQ(music_start(garbage.c_str()), 0);
-    garbage = ::testing::TempDir() + "garbage.mod";
+    garbage = test_temp_path("garbage.mod");
     f = fopen(garbage.c_str(), "wb");
     fputs("nor a module", f);
     fclose(f);
@@ -209,7 +210,7 @@ struct MusicDiskTest : ::testing::Test {
     std::string raw;
     void SetUp() override
     {
-        raw = ::testing::TempDir() + "kerv16_disk_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw";
+        raw = test_temp_path(std::string("disk_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw");
         remove(raw.c_str());
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);

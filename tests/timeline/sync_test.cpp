@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "test_temp.h"
 #include "timeline/timeline.h"
 
 namespace {
@@ -38,7 +39,7 @@ std::string write_track(const char* name, int32_t count, const std::vector<SyncK
         bytes.push_back((unsigned char)(int8_t)k.type);
     }
     bytes.resize(bytes.size() - cut);
-    std::string path = ::testing::TempDir() + name;
+    std::string path = test_temp_path(name);
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
@@ -120,7 +121,7 @@ TEST(SyncFindKey, HitsAndInsertionPoints)
 
 TEST(SyncDeviceTest, TrackRequestedTwiceIsLoadedOnceAndMissingFileGivesNoKeys)
 {
-    std::string base = ::testing::TempDir() + "devtest";
+    std::string base = test_temp_path("devtest");
     write_track("devtest_a.track", 2, {{0, 1.0f, 1}, {4, 3.0f, 0}});
     SyncDevice* d = sync_create(base.c_str());
     ASSERT_NE(d, nullptr);

@@ -18,7 +18,8 @@ struct GlyphSet {
 int glyphs_load(const std::string& font_dir, GlyphSet* set);
 int glyphs_write_source(const GlyphSet* set, const char* path);  // the engine's console_font8x8
 
-extern double texture_weight_l, texture_weight_fine, texture_weight_ab, mean_weight_ab;  // error weights, for tuning
+// Sets one of the colour tables' error weights from "NAME=VALUE" (for tuning); 0 when there is no such weight.
+int tables_set_weight(const char* assignment);
 
-// Fills charmap (118098 bytes) and colmap (163840 bytes) from the glyph coverage.
+// Fills charmap (CHAR_TABLE_BYTES) and colmap (COLMAP_BYTES) from the glyph coverage.
 void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap);

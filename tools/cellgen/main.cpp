@@ -1,5 +1,6 @@
 // main.cpp -- kerv16-cellgen: the 8 x 8 font source and the cell conversion tables, from the console fonts
 #include "cellgen.h"
+#include "console/cell_format.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,16 +8,7 @@
 #include <string>
 #include <vector>
 
-// The static stb functions this file does not call are only reported at the end of the file.
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "stb_image_write.h"
-#pragma GCC diagnostic pop
 
 // ---- internal functions ----
 
@@ -24,7 +16,7 @@ static int usage(void)
 {
     fprintf(stderr,
             "usage: kerv16-cellgen [--fonts DIR] font OUT.cpp    the 8 x 8 glyphs as C++ source\n"
-            "       kerv16-cellgen [--fonts DIR] tables DATA_DIR charmap.lut and colmap.lut\n"
+            "       kerv16-cellgen [--fonts DIR] tables DATA_DIR [NAME=VALUE...]   charmap.lut and colmap.lut\n"
             "       kerv16-cellgen [--fonts DIR] sheet OUT.png   every glyph, 8 x 8 beside 8 x 16, to look at\n"
             "DIR defaults to /usr/share/consolefonts.\n");
     return 2;
@@ -68,15 +60,15 @@ int main(int argc, char** argv)
     int i = 1;
     if (i + 1 < argc && !strcmp(argv[i], "--fonts"))
         fonts = argv[i + 1], i += 2;
-    if (argc - i == 6 && !strcmp(argv[i], "tables")) {
-        // Tuning: kerv16-cellgen tables DIR TEXTURE_L TEXTURE_FINE TEXTURE_AB MEAN_AB
-        texture_weight_l = atof(argv[i + 2]);
-        texture_weight_fine = atof(argv[i + 3]);
-        texture_weight_ab = atof(argv[i + 4]);
-        mean_weight_ab = atof(argv[i + 5]);
-    } else if (argc - i != 2) {
+    // Tuning: kerv16-cellgen tables DIR NAME=VALUE... overrides the error weights.
+    int extra = argc - i - 2;
+    if (extra < 0 || (extra > 0 && strcmp(argv[i], "tables")))
         return usage();
-    }
+    for (int e = 0; e < extra; e++)
+        if (!tables_set_weight(argv[i + 2 + e])) {
+            fprintf(stderr, "kerv16-cellgen: no weight %s\n", argv[i + 2 + e]);
+            return 2;
+        }
     const char* what = argv[i];
     const char* out = argv[i + 1];
     static GlyphSet set;
@@ -88,7 +80,7 @@ int main(int argc, char** argv)
         return glyphs_write_source(&set, out) ? 0 : 1;
     if (!strcmp(what, "sheet"))
         return write_sheet(&set, out) ? 0 : 1;
-    static uint8_t charmap[118098], colmap[163840];
+    static uint8_t charmap[CHAR_TABLE_BYTES], colmap[COLMAP_BYTES];
     tables_build(&set, charmap, colmap);
     std::string dir = out;
     return write_file(dir + "/charmap.lut", charmap, sizeof charmap) &&

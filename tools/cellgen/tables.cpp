@@ -6,19 +6,26 @@
 //   squared coverage error summed over the nine sub-blocks plus the squared error of the mean coverage
 //   (counted again, since from a distance the mean is what shows).
 // colour_table and mix_table: for every 15-bit colour, the background, foreground and shade ramp group
-//   (or the pattern path) whose appearance is nearest in OKLab, with colours mixed in linear light in the
+//   (or the pattern path) whose appearance is nearest, with colours mixed in linear light in the
 //   proportion of the glyphs' ink. It minimises
 //     the squared OKLab error of the mean appearance, colour error weighted MEAN_AB over lightness error
 //     (a colour cast on a grey shows more than a slightly wrong lightness), plus
-//     the texture the two colours make: squared lightness difference x ink variance between sub-blocks
-//     (texture at the scale of Screen pixels, which shows from any distance; weight TEXTURE_L), plus the
-//     same for the ink variance inside sub-blocks (weight TEXTURE_FINE), plus squared colour difference
-//     x ink variance (TEXTURE_AB: the eye resolves colour detail far less than lightness detail).
-//   So a glyph that spreads its ink evenly (0xB0, 0xB1) can mix far-apart colours where a ring (0x4F)
-//   cannot, and equal-lightness colours mix almost freely. The weights were tuned with kerv16-quality.
+//     what a flat field of the colour loses in a structure index (SSIM on luma, weight STRUCTURE): the
+//     luma variance of the Screen pixels it shows (each sub-block of a glyph is one Screen pixel, and
+//     cell noise mixes a group's glyphs) against a stabiliser STRUCTURE_C2, times the brightness term.
+//     Texture below the stabiliser costs little, above it almost everything, so smooth areas stay
+//     flat or take the even glyphs (0xB0, 0xB1) and pairs of close lightness, while the mean still
+//     counts where a flat fill would be visibly off; plus
+//     squared colour difference x ink variance (TEXTURE_AB: colour detail shows far less than lightness
+//     detail). TEXTURE_L and TEXTURE_FINE weigh the lightness texture directly instead (squared
+//     lightness difference x ink variance between and inside sub-blocks); they are off by default.
+//   The weights were tuned with kerv16-quality on its whole picture set.
 #include "cellgen.h"
+#include "console/cell_format.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -30,29 +37,26 @@ struct Lab {
 
 // ---- state ----
 
-static const int PALETTE[16][3] = {
-    {0, 0, 0}, {0, 0, 128}, {0, 128, 0}, {0, 128, 128}, {128, 0, 0}, {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
-    {128, 128, 128}, {0, 0, 255}, {0, 255, 0}, {0, 255, 255}, {255, 0, 0}, {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
-};
-
-static const uint8_t SHADE_RAMP[37] = {
-    0x20, 0x20, 0x20, 0x20, 0xFA, 0xF9, 0xF9, 0xF9, 0x3A, 0x3A, 0x3A, 0x3A, 0x07, 0x07, 0x07, 0x2B, 0xB0, 0xB0, 0xB0,
-    0xB0, 0x09, 0x09, 0x09, 0x09, 0x09, 0x4F, 0x4F, 0x4F, 0x4F, 0xE9, 0xE9, 0xE9, 0xB1, 0xB1, 0xB1, 0xB1, 0x00,
-};
-
 enum {
-    LEVELS = 6,
-    PATTERNS = 19683,
-    COLOURS = 32768,
-    RAMP_GROUPS = 9,  // groups 0-8 of four ramp entries; group 9 (code 0) draws blank like group 0
+    RAMP_GROUPS = SHADE_GROUPS,  // groups 0-8 of four ramp entries; entry 36 (code 0) draws blank like group 0
 };
 
 static const double MEAN_WEIGHT = 1.0;  // extra weight of the mean coverage in char_table
 // The colour tables' weights (see the top of the file); the command line may override them for tuning.
-double texture_weight_l = 16;      // TEXTURE_L
-double texture_weight_fine = 0.05; // TEXTURE_FINE
-double texture_weight_ab = 0.05;   // TEXTURE_AB
-double mean_weight_ab = 3;         // MEAN_AB
+static double texture_weight_l = 0;       // TEXTURE_L
+static double texture_weight_fine = 0;    // TEXTURE_FINE
+static double texture_weight_ab = 0.05;   // TEXTURE_AB
+static double mean_weight_ab = 3;         // MEAN_AB
+static double structure_weight = 0.025;   // STRUCTURE
+static double structure_c2 = 150;         // STRUCTURE_C2: (0.03 x 255)^2 and what a picture's own texture hides
+
+static const struct {
+    const char* name;
+    double* value;
+} WEIGHTS[] = {
+    {"TEXTURE_L", &texture_weight_l}, {"TEXTURE_FINE", &texture_weight_fine}, {"TEXTURE_AB", &texture_weight_ab},
+    {"MEAN_AB", &mean_weight_ab},     {"STRUCTURE", &structure_weight},      {"STRUCTURE_C2", &structure_c2},
+};
 
 // ---- internal functions ----
 
@@ -60,6 +64,18 @@ static double srgb_to_linear(double c)
 {
     c /= 255;
     return c <= 0.04045 ? c / 12.92 : pow((c + 0.055) / 1.055, 2.4);
+}
+
+// Luma in sRGB units (0-255) of a linear-light colour, as a viewer's eye and SSIM see lightness.
+static double srgb_luma(const double lin[3])
+{
+    double y = 0;
+    const double weight[3] = {0.299, 0.587, 0.114};
+    for (int k = 0; k < 3; k++) {
+        double l = lin[k] < 0 ? 0 : lin[k] > 1 ? 1 : lin[k];
+        y += weight[k] * 255 * (l <= 0.0031308 ? l * 12.92 : 1.055 * pow(l, 1 / 2.4) - 0.055);
+    }
+    return y;
 }
 
 static Lab linear_to_oklab(double r, double g, double b)
@@ -128,8 +144,8 @@ static void glyph_coverage(const uint8_t rows[8], double sub[9], double* total)
 static float leaning(const int p[3], int a, int b)
 {
     auto dist = [&](int i) {
-        int m = (PALETTE[i][0] + p[0]) / 2;
-        int dr = PALETTE[i][0] - p[0], dg = PALETTE[i][1] - p[1], db = PALETTE[i][2] - p[2];
+        int m = (console_palette[i][0] + p[0]) / 2;
+        int dr = console_palette[i][0] - p[0], dg = console_palette[i][1] - p[1], db = console_palette[i][2] - p[2];
         return ((512 + m) * dr * dr) / 256 + ((767 - m) * db * db) / 256 + 4 * dg * dg;
     };
     float da = (float)dist(a) * (1.0f / 256), db = (float)dist(b) * (1.0f / 256);
@@ -149,7 +165,7 @@ static int uniform_pattern_char(const uint8_t* charmap, const int p[3], int a, i
     float scale = 6.0f / (float)(q + 1);
     int d = (int)((double)t * 2.5 * (double)scale);
     d = d > 2 ? 2 : d;
-    return charmap[q * PATTERNS + d * 9841];  // nine equal digits: d x (1 + 3 + ... + 6561)
+    return charmap[q * CELL_PATTERNS + d * 9841];  // nine equal digits: d x (1 + 3 + ... + 6561)
 }
 
 static void build_char_table(const double sub[256][9], uint8_t* charmap)
@@ -158,9 +174,9 @@ static void build_char_table(const double sub[256][9], uint8_t* charmap)
     for (int c = 0; c < 256; c++)
         if (usable_in_patterns(c))
             glyphs.push_back(c);
-    for (int q = 0; q < LEVELS; q++) {
+    for (int q = 0; q < CELL_LEVELS; q++) {
         double scale = (q + 1) / 6.0;
-        for (int code = 0; code < PATTERNS; code++) {
+        for (int code = 0; code < CELL_PATTERNS; code++) {
             double want[9], want_mean = 0;
             for (int k = 0, c = code; k < 9; k++, c /= 3) {
                 want[k] = c % 3 / 2.0 * scale;
@@ -179,7 +195,7 @@ static void build_char_table(const double sub[256][9], uint8_t* charmap)
                 if (e < best - 1e-12)
                     best = e, best_glyph = g;
             }
-            charmap[q * PATTERNS + code] = (uint8_t)best_glyph;
+            charmap[q * CELL_PATTERNS + code] = (uint8_t)best_glyph;
         }
     }
 }
@@ -188,7 +204,7 @@ static void build_char_table(const double sub[256][9], uint8_t* charmap)
 static int console_colour_in_bin(int idx)
 {
     for (int i = 0; i < 16; i++)
-        if ((PALETTE[i][0] >> 3) * 1024 + (PALETTE[i][1] >> 3) * 32 + (PALETTE[i][2] >> 3) == idx)
+        if (cell_colour_index(console_palette[i][0], console_palette[i][1], console_palette[i][2]) == idx)
             return i;
     return -1;
 }
@@ -198,42 +214,74 @@ static void put_mix(uint8_t* colmap, int idx, float mix)
     uint32_t bits;
     memcpy(&bits, &mix, 4);
     for (int i = 0; i < 4; i++)
-        colmap[COLOURS + 4 * idx + i] = (uint8_t)(bits >> (8 * i));
+        colmap[MIX_TABLE_OFFSET + 4 * idx + i] = (uint8_t)(bits >> (8 * i));
 }
 
-// ---- public functions ----
-
-void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
-{
-    double sub[256][9], total[256];
-    for (int c = 0; c < 256; c++)
-        glyph_coverage(set->rows8[c], sub[c], &total[c]);
-    build_char_table(sub, charmap);
-
+// The console colours in linear light and OKLab, and how the glyphs cover a cell.
+struct Inks {
     double lin[16][3];
     Lab lab[16];
-    for (int i = 0; i < 16; i++) {
-        for (int ch = 0; ch < 3; ch++)
-            lin[i][ch] = srgb_to_linear(PALETTE[i][ch]);
-        lab[i] = linear_to_oklab(lin[i][0], lin[i][1], lin[i][2]);
-    }
+    double sub[256][9], total[256];  // ink of each glyph's nine sub-blocks and of the whole glyph
+};
+
+// One appearance the flat path can give: pair (a, b) drawn with ramp group `group`.
+struct Candidate {
+    Lab lab;
+    double texture;
+    double luma, luma_var;  // of the Screen pixels a flat field shows, sRGB units
+    int a, b, group;
+};
+
+// Mean and variance of the luma a flat field shows when drawn with foreground b over background a in
+// `glyphs` (equally often, as cell noise scatters them): each sub-block stands for one Screen pixel.
+static void luma_texture(const Inks& ink, int a, int b, const uint8_t* glyphs, int count, double* mean, double* var)
+{
+    double sum = 0, square = 0;
+    for (int i = 0; i < count; i++)
+        for (int k = 0; k < 9; k++) {
+            double w = ink.sub[glyphs[i]][k], lin[3];
+            for (int ch = 0; ch < 3; ch++)
+                lin[ch] = ink.lin[a][ch] * (1 - w) + ink.lin[b][ch] * w;
+            double y = srgb_luma(lin);
+            sum += y, square += y * y;
+        }
+    *mean = sum / (9 * count);
+    *var = std::max(0.0, square / (9 * count) - *mean * *mean);
+}
+
+// What a structure index (SSIM) loses on a flat field of luma `want` shown with mean `luma` and
+// texture `var`: the texture counts against the field's flatness, the mean against its brightness.
+static double structure_loss(double want, double luma, double var)
+{
+    const double c1 = (0.01 * 255) * (0.01 * 255);
+    double l = (2 * want * luma + c1) / (want * want + luma * luma + c1);
+    return 1 - l * structure_c2 / (var + structure_c2);
+}
+
+// The appearance of foreground b over background a at ink share w: mixed in linear light.
+static Lab mixed(const Inks& ink, int a, int b, double w)
+{
+    const double* la = ink.lin[a];
+    const double* lb = ink.lin[b];
+    return linear_to_oklab(la[0] * (1 - w) + lb[0] * w, la[1] * (1 - w) + lb[1] * w, la[2] * (1 - w) + lb[2] * w);
+}
+
+// Every pair with every ramp group; a pair of equal colours only once, as a blank.
+static std::vector<Candidate> flat_candidates(const Inks& ink)
+{
     // Ink share of each ramp group: the mean over the four entries one mix scatters over.
     double group_ink[RAMP_GROUPS], group_coarse[RAMP_GROUPS];
+    uint8_t group_glyphs[RAMP_GROUPS][4];
     for (int g = 0; g < RAMP_GROUPS; g++) {
         uint8_t glyphs[4];
         group_ink[g] = 0;
         for (int e = 4 * g; e < 4 * g + 4; e++) {
-            glyphs[e - 4 * g] = SHADE_RAMP[e > 36 ? 36 : e];
-            group_ink[g] += total[glyphs[e - 4 * g]] / 4;
+            glyphs[e - 4 * g] = shade_ramp[e > 36 ? 36 : e];
+            group_ink[g] += ink.total[glyphs[e - 4 * g]] / 4;
         }
-        group_coarse[g] = coarse_variance(sub, glyphs, 4);
+        group_coarse[g] = coarse_variance(ink.sub, glyphs, 4);
+        memcpy(group_glyphs[g], glyphs, 4);
     }
-    // Every appearance the flat path can give: pair (a, b) and group g.
-    struct Candidate {
-        Lab lab;
-        double texture;
-        int a, b, group;
-    };
     std::vector<Candidate> candidates;
     for (int a = 0; a < 16; a++)
         for (int b = 0; b < 16; b++)
@@ -241,26 +289,53 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
                 if (a == b && g > 0)
                     continue;
                 double w = group_ink[g];
-                Lab m = linear_to_oklab(lin[a][0] * (1 - w) + lin[b][0] * w, lin[a][1] * (1 - w) + lin[b][1] * w,
-                                        lin[a][2] * (1 - w) + lin[b][2] * w);
-                candidates.push_back({m, texture(lab[a], lab[b], w, group_coarse[g]), a, b, g});
+                Candidate c = {mixed(ink, a, b, w), texture(ink.lab[a], ink.lab[b], w, group_coarse[g]), 0, 0, a, b, g};
+                luma_texture(ink, a, b, group_glyphs[g], 4, &c.luma, &c.luma_var);
+                candidates.push_back(c);
             }
+    return candidates;
+}
 
-    for (int idx = 0; idx < COLOURS; idx++) {
-        int rgb[3] = {(idx >> 10) * 8 + 4, (idx >> 5 & 31) * 8 + 4, (idx & 31) * 8 + 4};
-        Lab want = linear_to_oklab(srgb_to_linear(rgb[0] - 0.5), srgb_to_linear(rgb[1] - 0.5),
-                                   srgb_to_linear(rgb[2] - 0.5));
-        double best = 1e30;
-        const Candidate* pick = nullptr;
-        for (const Candidate& c : candidates) {
-            double e = mean_error(c.lab, want) + c.texture;
-            if (e < best)
-                best = e, pick = &c;
+// The pattern path draws one fixed glyph per pair and colour; it is taken where it looks better than
+// `best` and where every colour of the bin (and a little beyond, for flat blocks that are not quite
+// uniform) gets the same glyph, so what was judged is what is drawn. Returns the attribute, or -1.
+static int best_pattern(const Inks& ink, const uint8_t* charmap, const int rgb[3], const Lab& want, double want_luma,
+                        double* best)
+{
+    int attr = -1;
+    for (int a = 0; a < 16; a++)
+        for (int b = 0; b < 16; b++) {
+            if (a == b)
+                continue;
+            int ch = uniform_pattern_char(charmap, rgb, a, b);
+            int same = 1;
+            for (int corner = 0; corner < 8 && same; corner++) {
+                int p[3];
+                for (int k = 0; k < 3; k++) {
+                    int v = rgb[k] + (corner >> k & 1 ? 7 : -8);
+                    p[k] = v < 0 ? 0 : v > 255 ? 255 : v;
+                }
+                same = uniform_pattern_char(charmap, p, a, b) == ch;
+            }
+            if (!same)
+                continue;
+            uint8_t glyph = (uint8_t)ch;
+            double luma, luma_var;
+            luma_texture(ink, a, b, &glyph, 1, &luma, &luma_var);
+            double e = mean_error(mixed(ink, a, b, ink.total[ch]), want) +
+                       texture(ink.lab[a], ink.lab[b], ink.total[ch], coarse_variance(ink.sub, &glyph, 1)) +
+                       structure_weight * structure_loss(want_luma, luma, luma_var);
+            if (e < *best)
+                *best = e, attr = a * 16 + b;
         }
-        int attr = pick->a * 16 + pick->b;
-        float mix = (float)((4 * pick->group + 2) / 74.0);
-        if (pick->a == pick->b)
-            mix = 0;
+    return attr;
+}
+
+// For every 15-bit colour the flat appearance or pattern nearest to the bin's centre.
+static void build_colour_tables(const Inks& ink, const uint8_t* charmap, uint8_t* colmap)
+{
+    std::vector<Candidate> candidates = flat_candidates(ink);
+    for (int idx = 0; idx < CELL_COLOURS; idx++) {
         // A bin that holds a console colour shows exactly that colour: flat fills in a console colour
         // are common and anything else would add texture to them.
         int exact = console_colour_in_bin(idx);
@@ -269,35 +344,50 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
             put_mix(colmap, idx, 0);
             continue;
         }
-
-        // The pattern path draws one fixed glyph per pair and colour; it is taken where it looks better
-        // and where every colour of the bin (and a little beyond, for flat blocks that are not quite
-        // uniform) gets the same glyph, so what was judged is what is drawn.
-        for (int a = 0; a < 16; a++)
-            for (int b = 0; b < 16; b++) {
-                if (a == b)
-                    continue;
-                int ch = uniform_pattern_char(charmap, rgb, a, b);
-                int same = 1;
-                for (int corner = 0; corner < 8 && same; corner++) {
-                    int p[3];
-                    for (int k = 0; k < 3; k++) {
-                        int v = rgb[k] + (corner >> k & 1 ? 7 : -8);
-                        p[k] = v < 0 ? 0 : v > 255 ? 255 : v;
-                    }
-                    same = uniform_pattern_char(charmap, p, a, b) == ch;
-                }
-                if (!same)
-                    continue;
-                double w = total[ch];
-                Lab m = linear_to_oklab(lin[a][0] * (1 - w) + lin[b][0] * w, lin[a][1] * (1 - w) + lin[b][1] * w,
-                                        lin[a][2] * (1 - w) + lin[b][2] * w);
-                uint8_t glyph = (uint8_t)ch;
-                double e = mean_error(m, want) + texture(lab[a], lab[b], w, coarse_variance(sub, &glyph, 1));
-                if (e < best)
-                    best = e, attr = a * 16 + b, mix = -1;
-            }
+        int rgb[3] = {(idx >> 10) * 8 + 4, (idx >> 5 & 31) * 8 + 4, (idx & 31) * 8 + 4};
+        double want_lin[3] = {srgb_to_linear(rgb[0] - 0.5), srgb_to_linear(rgb[1] - 0.5), srgb_to_linear(rgb[2] - 0.5)};
+        Lab want = linear_to_oklab(want_lin[0], want_lin[1], want_lin[2]);
+        double want_luma = srgb_luma(want_lin);
+        double best = 1e30;
+        const Candidate* pick = nullptr;
+        for (const Candidate& c : candidates) {
+            double e = mean_error(c.lab, want) + c.texture + structure_weight * structure_loss(want_luma, c.luma, c.luma_var);
+            if (e < best)
+                best = e, pick = &c;
+        }
+        int attr = pick->a * 16 + pick->b;
+        float mix = pick->a == pick->b ? 0 : cell_group_mix(pick->group);
+        int pattern = best_pattern(ink, charmap, rgb, want, want_luma, &best);
+        if (pattern >= 0)
+            attr = pattern, mix = -1;
         colmap[idx] = (uint8_t)attr;
         put_mix(colmap, idx, mix);
     }
+}
+
+// ---- public functions ----
+
+int tables_set_weight(const char* assignment)
+{
+    const char* eq = strchr(assignment, '=');
+    for (const auto& w : WEIGHTS)
+        if (eq && strlen(w.name) == (size_t)(eq - assignment) && !strncmp(assignment, w.name, eq - assignment)) {
+            *w.value = atof(eq + 1);
+            return 1;
+        }
+    return 0;
+}
+
+void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
+{
+    static Inks ink;
+    for (int c = 0; c < 256; c++)
+        glyph_coverage(set->rows8[c], ink.sub[c], &ink.total[c]);
+    for (int i = 0; i < 16; i++) {
+        for (int ch = 0; ch < 3; ch++)
+            ink.lin[i][ch] = srgb_to_linear(console_palette[i][ch]);
+        ink.lab[i] = linear_to_oklab(ink.lin[i][0], ink.lin[i][1], ink.lin[i][2]);
+    }
+    build_char_table(ink.sub, charmap);
+    build_colour_tables(ink, charmap, colmap);
 }

@@ -168,3 +168,42 @@ Score metrics_score(const Picture& source, const Picture& drawn)
     s.de = de / (double)SCREEN_PIXELS;
     return s;
 }
+
+Picture metrics_area_average(const uint8_t* rgb, int w, int h, size_t stride)
+{
+    Picture p;
+    p.lin.assign(SCREEN_PIXELS * 3, 0);
+    // Source pixel x spans output columns [240 x / w, 240 (x + 1) / w); its weight in each is the overlap.
+    auto spread = [](int n, int out_n, std::vector<int>& first, std::vector<double>& weights) {
+        first.resize(n);
+        weights.assign((size_t)n * 2, 0);
+        for (int i = 0; i < n; i++) {
+            double a = (double)out_n * i / n, b = (double)out_n * (i + 1) / n;
+            int o = std::min((int)a, out_n - 1);
+            first[i] = o;
+            weights[2 * i] = std::min(b, o + 1.0) - a;
+            weights[2 * i + 1] = b > o + 1 ? b - (o + 1) : 0;  // a source pixel is never wider than an output pixel
+        }
+    };
+    std::vector<int> fx, fy;
+    std::vector<double> wx, wy;
+    spread(w, 240, fx, wx);
+    spread(h, 150, fy, wy);
+    double lut[256];
+    for (int v = 0; v < 256; v++)
+        lut[v] = metrics_to_linear(v);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            for (int j = 0; j < 2; j++)
+                for (int i = 0; i < 2; i++) {
+                    double weight = wy[2 * y + j] * wx[2 * x + i];
+                    int ox = fx[x] + i, oy = fy[y] + j;
+                    if (weight <= 0 || ox >= 240 || oy >= 150)
+                        continue;
+                    const uint8_t* s = rgb + (size_t)y * stride + (size_t)x * 3;
+                    double* d = &p.lin[((size_t)oy * 240 + ox) * 3];
+                    for (int k = 0; k < 3; k++)
+                        d[k] += weight * lut[s[k]];
+                }
+    return p;
+}

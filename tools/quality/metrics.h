@@ -1,5 +1,6 @@
 // metrics.h -- picture scores: SSIM on luma, and PSNR and mean CIEDE2000 after a blur in linear light
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,3 +28,8 @@ double metrics_ssim_luma(const Picture& a, const Picture& b);
 
 // SSIM, then PSNR and mean CIEDE2000 after blurring both by 1.5 pixels (half a cell).
 Score metrics_score(const Picture& source, const Picture& drawn);
+
+// Area average of a w x h drawing (sRGB bytes, 3 per pixel, stride bytes per row) over the 240 x 150
+// grid, in linear light: each output pixel is the mean of the w / 240 x h / 150 source pixels it covers.
+// Needs w >= 240 and h >= 150.
+Picture metrics_area_average(const uint8_t* rgb, int w, int h, size_t stride);

@@ -15,41 +15,32 @@
 #include <vector>
 
 #include "console/console.h"
-#include "console/console_local.h"
 #include "console/glyphs.h"
 #include "gfx2d/gfx2d.h"
 #include "metrics.h"
 
-// The static stb functions this file does not call are only reported at the end of the file.
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
 #include "stb_image.h"
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "stb_image_write.h"
-#pragma GCC diagnostic pop
 
 // ---- types ----
 
 struct Cells {
-    uint8_t ch[DISPLAY_CELLS];      // code page 437
-    uint8_t fg[DISPLAY_CELLS], bg[DISPLAY_CELLS];  // palette indices 0-15
-    uint8_t palette[16][3];
+    DisplayCell cell[DISPLAY_CELLS];  // code page 437 character, background x 16 + foreground
+    uint8_t palette[16][3];           // what the method's colour numbers stand for
 };
 
-enum { METHODS = 6 };
-static const char* METHOD_NAMES[METHODS] = {"kerv16", "naive", "chafa", "chafa-din99d", "img2txt", "img2txt-plain"};
-// The command lines of the other converters (the picture's name follows); chafa gets code page 437 symbols.
+enum { METHODS = 7 };
+static const char* METHOD_NAMES[METHODS] = {"kerv16",       "naive",   "chafa",        "chafa-din99d",
+                                            "chafa-blocks", "img2txt", "img2txt-plain"};
+// The command lines of the other converters (the picture's name follows); chafa gets every code page 437
+// symbol unless the command names its own.
 static const char* TOOL_COMMANDS[METHODS] = {
     nullptr, nullptr,
     "chafa -f symbols -c 16 --size 80x50 --stretch --font-ratio 1/1 --polite off",                // its defaults
     "chafa -f symbols -c 16 --size 80x50 --stretch --font-ratio 1/1 --polite off -p off --color-space din99d",
+    // Its block symbols that code page 437 has: space, the half and full blocks, the three shades.
+    "chafa -f symbols -c 16 --size 80x50 --stretch --font-ratio 1/1 --polite off"
+    " --symbols space+u2580+u2584+u2588+u258c+u2590+u2591+u2592+u2593",
     "img2txt -W 80 -H 50 -f ansi",                                                                 // Floyd-Steinberg
     "img2txt -W 80 -H 50 -f ansi -d none",
 };
@@ -72,14 +63,7 @@ static const int ANSI_TO_INDEX[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 static std::vector<uint8_t> draw_cells(const Cells& cells)
 {
     std::vector<uint8_t> rgb(640 * 400 * 3);
-    for (int cell = 0; cell < DISPLAY_CELLS; cell++)
-        for (int y = 0; y < 8; y++)
-            for (int x = 0; x < 8; x++) {
-                int ink = console_font8x8[cells.ch[cell]][y] >> (7 - x) & 1;
-                const uint8_t* c = cells.palette[ink ? cells.fg[cell] : cells.bg[cell]];
-                uint8_t* out = &rgb[((size_t)(cell / 80 * 8 + y) * 640 + cell % 80 * 8 + x) * 3];
-                out[0] = c[0], out[1] = c[1], out[2] = c[2];
-            }
+    console_draw_cells_rgb(cells.cell, cells.palette, rgb.data());
     return rgb;
 }
 
@@ -93,10 +77,7 @@ static Score score(const Picture& source, const Cells& cells, const std::string&
 
 static void show_cells(const uint32_t* pixels, Cells* cells)
 {
-    static DisplayCell out[DISPLAY_CELLS];
-    convert_screen(pixels, out);
-    for (int i = 0; i < DISPLAY_CELLS; i++)
-        cells->ch[i] = out[i].ch, cells->fg[i] = out[i].attr & 15, cells->bg[i] = out[i].attr >> 4;
+    convert_screen(pixels, cells->cell);
     memcpy(cells->palette, console_palette, sizeof cells->palette);
 }
 
@@ -110,10 +91,8 @@ static void naive_cells(const uint32_t* pixels, Cells* cells)
             for (int c = 0; c < 3; c++)
                 sum[c] += p >> (8 * c) & 255;
         }
-        CellColour mean = {-1, sum[0] / 9, sum[1] / 9, sum[2] / 9};
-        int d;
-        int n = nearest_console_colour(&mean, &d);
-        cells->ch[i] = ' ', cells->fg[i] = cells->bg[i] = (uint8_t)n;
+        int n = console_nearest_colour(sum[0] / 9, sum[1] / 9, sum[2] / 9);
+        cells->cell[i] = DisplayCell{' ', (uint8_t)(n * 17)};
     }
     memcpy(cells->palette, console_palette, sizeof cells->palette);
 }
@@ -193,7 +172,7 @@ static int parse_ansi(const std::string& text, Cells* cells)
             if (inverse)
                 std::swap(f, b);
             int cell = row * 80 + col;
-            cells->ch[cell] = (uint8_t)code, cells->fg[cell] = (uint8_t)f, cells->bg[cell] = (uint8_t)b;
+            cells->cell[cell] = DisplayCell{(uint8_t)code, (uint8_t)(b * 16 + f)};
             filled++;
         }
         col++;
@@ -279,7 +258,7 @@ int main(int argc, char** argv)
                 int caca = !strncmp(TOOL_COMMANDS[m], "img2txt", 7);
                 memcpy(cells.palette, caca ? CACA_PALETTE : console_palette, sizeof cells.palette);
                 std::string command = TOOL_COMMANDS[m];
-                if (!caca)
+                if (!caca && !strstr(TOOL_COMMANDS[m], "--symbols"))
                     command += " --symbols " + symbols;
                 ok = run_tool(command + " '" + argv[a] + "'", &cells);
             }

@@ -97,6 +97,8 @@ int render_gml(int argc, char** argv)
         fprintf(stderr, "kerv16-render: --times wants whole milliseconds separated by commas: %s\n", times);
         return 2;
     }
+    if (!render_make_dir(replay.out))
+        return 1;
     clock_use_manual(1);
     clock_set(0);
     display_use(&capture_driver);

@@ -5,19 +5,9 @@
 #include <vector>
 
 #include "console/console.h"
-#include "console/glyphs.h"
 #include "gfx2d/gfx2d.h"
 
-// The static stb functions this file does not call are only reported at the end of the file.
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "stb_image_write.h"
-#pragma GCC diagnostic pop
 
 // ---- public functions ----
 
@@ -44,19 +34,7 @@ int render_write_screen_png(const char* path, const uint32_t* pixels)
 // Each cell as its 8 x 8 glyph, ink in the foreground colour on the background colour.
 void render_draw_cells(const DisplayCell* cells, uint8_t* rgb)
 {
-    const int width = RENDER_CELLS_W;
-    for (int cell = 0; cell < DISPLAY_CELLS; cell++) {
-        const DisplayCell& c = cells[cell];
-        const uint8_t* bg = console_palette[c.attr >> 4];
-        const uint8_t* fg = console_palette[c.attr & 15];
-        int x0 = cell % DISPLAY_COLS * 8, y0 = cell / DISPLAY_COLS * 8;
-        for (int y = 0; y < 8; y++)
-            for (int x = 0; x < 8; x++) {
-                const uint8_t* colour = console_font8x8[c.ch][y] >> (7 - x) & 1 ? fg : bg;
-                uint8_t* out = &rgb[((size_t)(y0 + y) * width + x0 + x) * 3];
-                out[0] = colour[0], out[1] = colour[1], out[2] = colour[2];
-            }
-    }
+    console_draw_cells_rgb(cells, console_palette, rgb);
 }
 
 int render_write_cells_png(const char* path, const DisplayCell* cells)

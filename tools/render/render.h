@@ -20,6 +20,7 @@ int render_write_screen_png(const char* path, const uint32_t* pixels);          
 int render_write_cells_png(const char* path, const DisplayCell* cells);             // 640 x 400, 8 x 8 glyphs
 void render_draw_cells(const DisplayCell* cells, uint8_t* rgb);                       // into 640 x 400 x 3 bytes
 int render_write_cells_bin(const char* path, const DisplayCell* cells);             // 4000 x (char, attr)
+int render_make_dir(const char* dir);  // the output folder and its parents; 1 when it is there (else reported)
 
 // The contact sheet: tiles of half the cell drawing's size, a time label under each, in rows.
 enum {

@@ -212,6 +212,8 @@ int render_show(int argc, char** argv)
 {
     if (!parse_options(argc, argv))
         return usage();
+    if (opt.out && !render_make_dir(opt.out))
+        return 1;
     FILE* log = nullptr;
     if (opt.log) {
         log = fopen(opt.log, "w");

@@ -94,7 +94,7 @@ static int show(int step)
         frame -= now_ms() - t0;
         Sum& s = per_scene[compose_info.scene];
         s.frames++, s.ms += frame;
-        if (compose_info.scene == 4) {
+        if (compose_info.scene == SCENE_BLOBS) {
             memcpy(saved, screen, sizeof saved);
             t0 = now_ms();
             scene_blobs(t, compose_info.part);

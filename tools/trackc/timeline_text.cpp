@@ -11,7 +11,6 @@
 
 // ---- state ----
 
-const char* const TIMELINE_TRACK_NAMES[TIMELINE_TRACKS] = {"scene", "part", "time", "var", "overlay", "greet"};
 
 static const char* const INTERPOLATION_NAMES[4] = {"step", "linear", "smooth", "ramp"};
 
@@ -300,7 +299,7 @@ int timeline_decode_track(const uint8_t* bytes, size_t size, TimelineTrack* trac
 {
     track->keys.clear();
     *trailing = 0;
-    if (size < 4) {
+    if (size < TRACK_COUNT_BYTES) {
         *problem = "file too short for a key count (" + std::to_string(size) + " bytes)";
         return 0;
     }
@@ -309,18 +308,18 @@ int timeline_decode_track(const uint8_t* bytes, size_t size, TimelineTrack* trac
         *problem = "negative key count (" + std::to_string(n) + ")";
         return 0;
     }
-    if ((size_t)n > (size - 4) / TIMELINE_KEY_BYTES) {
+    if ((size_t)n > (size - TRACK_COUNT_BYTES) / TRACK_KEY_BYTES) {
         *problem = "keys truncated: key count " + std::to_string(n) + " needs " +
-                   std::to_string(4 + (size_t)n * TIMELINE_KEY_BYTES) + " bytes, the file has " + std::to_string(size);
+                   std::to_string(TRACK_COUNT_BYTES + (size_t)n * TRACK_KEY_BYTES) + " bytes, the file has " + std::to_string(size);
         return 0;
     }
     for (int32_t i = 0; i < n; i++) {
-        const uint8_t* rec = bytes + 4 + (size_t)i * TIMELINE_KEY_BYTES;
+        const uint8_t* rec = bytes + TRACK_COUNT_BYTES + (size_t)i * TRACK_KEY_BYTES;
         TimelineKey k;
-        k.row = (int32_t)get32(rec);
-        uint32_t bits = get32(rec + 4);
+        k.row = (int32_t)get32(rec + TRACK_KEY_ROW);
+        uint32_t bits = get32(rec + TRACK_KEY_VALUE);
         memcpy(&k.value, &bits, 4);
-        k.type = (int8_t)rec[8];
+        k.type = (int8_t)rec[TRACK_KEY_TYPE];
         k.line = 0;
         if (i > 0 && k.row <= track->keys.back().row) {
             *problem = "rows not strictly increasing at key " + std::to_string(i) + " (row " + std::to_string(k.row) +
@@ -330,7 +329,7 @@ int timeline_decode_track(const uint8_t* bytes, size_t size, TimelineTrack* trac
         }
         track->keys.push_back(k);
     }
-    *trailing = size - 4 - (size_t)n * TIMELINE_KEY_BYTES;
+    *trailing = size - TRACK_COUNT_BYTES - (size_t)n * TRACK_KEY_BYTES;
     return 1;
 }
 

@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "timeline/track_format.h"
+
 // ---- types ----
 
 const int TIMELINE_ROWS_PER_SECOND = 4;  // demo time is read at 4 rows per second
 
-enum {
-    TIMELINE_TRACKS = 6,        // scene, part, time, var, overlay, greet
-    TIMELINE_KEY_BYTES = 9,     // row (4), value (4), type (1), packed little-endian
-};
+enum { TIMELINE_TRACKS = SHOW_TRACKS };  // scene, part, time, var, overlay, greet
 
 struct TimelineKey {
     int32_t row;
@@ -32,7 +31,7 @@ struct Timeline {
     TimelineTrack tracks[TIMELINE_TRACKS];
 };
 
-extern const char* const TIMELINE_TRACK_NAMES[TIMELINE_TRACKS];
+inline constexpr const char* const* TIMELINE_TRACK_NAMES = SHOW_TRACK_NAMES;
 
 // ---- functions ----
 
