@@ -50,13 +50,14 @@ test-asan: build
 	cd $(ASAN) && ctest --output-on-failure -j$(JOBS) -L unit
 
 # Windows builds: cross-compiled with mingw-w64, on the data and the font the Linux build's tools made.
-WINDOWS_CMAKE = -DCMAKE_BUILD_TYPE=Release -DKERV_HOST_BUILD=$(abspath $(BUILD)) \
-                -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
+# One toolchain file for both: KERV_WINDOWS_ARCH picks x86_64 (64-bit) or i686 (32-bit).
+WINDOWS_CMAKE = -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw.cmake) -DCMAKE_BUILD_TYPE=Release \
+                -DKERV_HOST_BUILD=$(abspath $(BUILD)) -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
 
 # The unit tests and the show end to end under Wine; a machine without Wine says so and skips them.
 test-windows: build
-	@sh tools/windows/deps.sh
-	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(WINDOWS_CMAKE)
+	@sh tools/deps.sh windows
+	cmake -S . -B $(WIN64) -DKERV_WINDOWS_ARCH=x86_64 $(WINDOWS_CMAKE)
 	cmake --build $(WIN64) -j$(JOBS) --target kerv16 kerv16_tests
 	@if command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then \
 	  cd $(WIN64) && ctest --output-on-failure -j$(JOBS); \
@@ -64,10 +65,10 @@ test-windows: build
 
 # dist/kerv16-windows-x64.zip and dist/kerv16-windows-x86.zip: kerv16.exe, data/ and README.txt each.
 windows: build
-	@sh tools/windows/deps.sh
-	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(WINDOWS_CMAKE)
+	@sh tools/deps.sh windows
+	cmake -S . -B $(WIN64) -DKERV_WINDOWS_ARCH=x86_64 $(WINDOWS_CMAKE)
 	cmake --build $(WIN64) -j$(JOBS) --target kerv16
-	cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(WINDOWS_CMAKE)
+	cmake -S . -B $(WIN32) -DKERV_WINDOWS_ARCH=i686 $(WINDOWS_CMAKE)
 	cmake --build $(WIN32) -j$(JOBS) --target kerv16
 	sh tools/windows/package.sh $(WIN64)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x64.zip
 	sh tools/windows/package.sh $(WIN32)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x86.zip
