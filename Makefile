@@ -70,6 +70,8 @@ windows: build
 	cmake --build $(WIN64) -j$(JOBS) --target kerv16
 	cmake -S . -B $(WIN32) -DKERV_WINDOWS_ARCH=i686 $(WINDOWS_CMAKE)
 	cmake --build $(WIN32) -j$(JOBS) --target kerv16
+	sh tools/windows/imports.sh x86_64-w64-mingw32-objdump $(WIN64)/kerv16.exe
+	sh tools/windows/imports.sh i686-w64-mingw32-objdump $(WIN32)/kerv16.exe
 	sh tools/windows/package.sh $(WIN64)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x64.zip
 	sh tools/windows/package.sh $(WIN32)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x86.zip
 

@@ -30,3 +30,7 @@ add_test(NAME e2e_wine_unpacked
                  ${CMAKE_BINARY_DIR}/wine-prefix $<TARGET_FILE:kerv16> ${KERV_DATA_ROOT}/data
                  ${CMAKE_SOURCE_DIR}/tools/windows/package.sh)
 set_tests_properties(e2e_wine_unpacked PROPERTIES LABELS e2e TIMEOUT 300)
+
+# Statically linked: nothing but Windows' own DLLs (needs no Wine).
+add_test(NAME windows_imports COMMAND sh ${CMAKE_SOURCE_DIR}/tools/windows/imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:kerv16>)
+set_tests_properties(windows_imports PROPERTIES LABELS e2e)
