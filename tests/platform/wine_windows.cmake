@@ -17,10 +17,11 @@ foreach(case headless interrupt)
   set_tests_properties(e2e_wine_${case} PROPERTIES LABELS e2e TIMEOUT 300 RESOURCE_LOCK wine_console)
 endforeach()
 
-# Escape pressed in Wine's console window (Xvfb, xdotool).
+# Escape pressed in Wine's console window (Xvfb, xdotool). A prefix of its own: Wine's desktop belongs
+# to the prefix's first process, and one started without a display (the unit tests) leaves no windows.
 add_test(NAME e2e_wine_escape
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/wine_window.sh ${CMAKE_SOURCE_DIR}/tools/windows/wine.sh
-                 ${CMAKE_BINARY_DIR}/wine-prefix $<TARGET_FILE:kerv16>
+                 ${CMAKE_BINARY_DIR}/wine-prefix-x11 $<TARGET_FILE:kerv16>
          WORKING_DIRECTORY ${KERV_DATA_ROOT})
 set_tests_properties(e2e_wine_escape PROPERTIES LABELS e2e TIMEOUT 300 RESOURCE_LOCK wine_console)
 
