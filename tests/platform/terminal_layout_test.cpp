@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/terminal.h"
-#include "platform/terminal_cells.h"
 #include "vterm_screen.h"
 
 namespace {
@@ -51,6 +50,7 @@ TEST(TerminalLayout, ChosenBySizeAndCellShape)
         // 160 columns of 8; 160 x 8 / (1.6 x 17) = 47.06 rows.
         {160, 50, 1280, 850, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_WIDE, 0, 1, 160, 47},
         {160, 50, 0, 0, TERMINAL_LAYOUT_GRID, TERMINAL_LAYOUT_GRID, 40, 0, 80, 50},
+        {40, 30, 640, 510, TERMINAL_LAYOUT_GRID, TERMINAL_LAYOUT_GRID, 0, 0, 40, 30},
         {160, 50, 0, 0, TERMINAL_LAYOUT_COMPACT, TERMINAL_LAYOUT_COMPACT, 0, 0, 160, 50},
         {30, 10, 0, 0, TERMINAL_LAYOUT_COMPACT, TERMINAL_LAYOUT_TOO_SMALL, 0, 0, 0, 0},
     };
@@ -65,7 +65,12 @@ TEST(TerminalLayout, ChosenBySizeAndCellShape)
         EXPECT_EQ(l.cols, c.w);
         EXPECT_EQ(l.rows, c.h);
         if (l.kind == TERMINAL_LAYOUT_COMPACT || l.kind == TERMINAL_LAYOUT_WIDE) {
+            EXPECT_EQ(l.pixel_cols, l.cols);
             EXPECT_EQ(l.pixel_rows, 2 * l.rows);
+        }
+        if (l.kind == TERMINAL_LAYOUT_GRID) {   // the whole 80 x 100 picture, even where it is cut
+            EXPECT_EQ(l.pixel_cols, 80);
+            EXPECT_EQ(l.pixel_rows, 100);
         }
     }
     // Without half blocks each terminal cell is one pixel.
@@ -73,30 +78,79 @@ TEST(TerminalLayout, ChosenBySizeAndCellShape)
     terminal_layout_choose(&l, TERMINAL_LAYOUT_AUTO, 80, 24, 0, 0, TERMINAL_CHARSET_ASCII);
     EXPECT_EQ(l.cols, 77);
     EXPECT_EQ(l.pixel_rows, 24);
+    terminal_layout_choose(&l, TERMINAL_LAYOUT_AUTO, 80, 50, 0, 0, TERMINAL_CHARSET_ASCII);
+    EXPECT_EQ(l.kind, TERMINAL_LAYOUT_GRID);
+    EXPECT_EQ(l.pixel_rows, 50);
     EXPECT_EQ(terminal_layout_parse("wide"), TERMINAL_LAYOUT_WIDE);
     EXPECT_EQ(terminal_layout_parse("compact"), TERMINAL_LAYOUT_COMPACT);
     EXPECT_EQ(terminal_layout_parse("too small"), -1);
     EXPECT_EQ(terminal_layout_parse("Wide"), -1);
 }
 
-TEST(TerminalLayout, MasksOfTheBlockGlyphs)
+TEST(TerminalLayout, GridShowsEachCellAsItsBestSplitOfQuadrants)
 {
-    // Full, upper, lower, left and right half blocks: their quadrants exactly, in both layouts.
-    EXPECT_EQ(terminal_grid_masks[0xDB], 0xF);
-    EXPECT_EQ(terminal_grid_masks[0xDF], 0x3);
-    EXPECT_EQ(terminal_grid_masks[0xDC], 0xC);
-    EXPECT_EQ(terminal_grid_masks[0xDD], 0x5);
-    EXPECT_EQ(terminal_grid_masks[0xDE], 0xA);
-    // The shades keep their brightness order, and none of them turns blank.
-    int light = __builtin_popcount(terminal_grid_masks[0xB0]), medium = __builtin_popcount(terminal_grid_masks[0xB1]),
-        dark = __builtin_popcount(terminal_grid_masks[0xB2]);
-    EXPECT_GT(light, 0);
-    EXPECT_LT(light, medium);
-    EXPECT_LT(medium, dark);
-    EXPECT_LT(dark, 4);
-    EXPECT_EQ(terminal_quadrant_ink[0xDB][0], 16);
-    EXPECT_EQ(terminal_quadrant_ink[0xDF][2], 0);
-    EXPECT_EQ(terminal_quadrant_ink[0xDD][1], 0);
+    // One terminal cell per console cell. In 24-bit colour its four quadrants (4 x 4 glyph pixels,
+    // each the mean of its pixels in linear light) are split into the two groups whose means fit
+    // them best, and drawn as a block element in those means. Worked out by hand from the font, white
+    // on black: 'A' inks 10, 8, 6 and 6 of its quadrants' 16 pixels (sRGB 207, 188, 165, 165), and
+    // of the splits the halves fit best, upper 198 over lower 165 (a weighted error of 1629 against
+    // 3177 for the upper left one alone); code 0xC0 inks 4, 4, 1, 4: the lower left quadrant alone,
+    // 71 on 137; '/' inks 3, 5, 5, 0: the lower right one, black on 142; '\' inks 7, 1, 0, 5: the
+    // diagonals, 165 on 49. A left half block is white on blue exactly, the upper and lower ones
+    // yellow over blue and blue over yellow; the light shade inks 4 of every quadrant (137, a space);
+    // a full block is a space on its foreground.
+    struct Want {
+        DisplayCell cell;
+        uint32_t ch;
+        Rgb fg, bg;
+    };
+    const Want wants[] = {
+        {{'A', 0x0F}, 0x2580, {198, 198, 198}, {165, 165, 165}},
+        {{0xC0, 0x0F}, 0x2596, {71, 71, 71}, {137, 137, 137}},
+        {{'/', 0x0F}, 0x2597, {0, 0, 0}, {142, 142, 142}},
+        {{'\\', 0x0F}, 0x259A, {165, 165, 165}, {49, 49, 49}},
+        {{0xDD, 0x1F}, 0x258C, {255, 255, 255}, {0, 0, 128}},
+        {{0xDF, 0x1E}, 0x2580, {255, 255, 0}, {0, 0, 128}},
+        {{0xDC, 0x1E}, 0x2580, {0, 0, 128}, {255, 255, 0}},
+        {{0xB0, 0x0F}, ' ', {-1, -1, -1}, {137, 137, 137}},
+        {{0xDB, 0x4A}, ' ', {-1, -1, -1}, {0, 255, 0}},
+    };
+    const int kinds = (int)(sizeof wants / sizeof wants[0]);
+    static DisplayCell frame[DISPLAY_CELLS];
+    for (int i = 0; i < DISPLAY_CELLS; i++)
+        frame[i] = wants[i % kinds].cell;
+    static TerminalEncoder enc;
+    VtScreen vt(50, 80);
+    terminal_encoder_init(&enc, 80, 50, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
+    vt.feed(encode(&enc, frame));
+    ASSERT_EQ(enc.layout.kind, TERMINAL_LAYOUT_GRID);
+    int mismatches = 0;
+    for (int i = 0; i < DISPLAY_CELLS; i++) {
+        const Want& w = wants[i % kinds];
+        VTermScreenCell c = vt.cell(i / 80, i % 80);
+        bool ok = c.chars[0] == w.ch && vt_rgb(c.bg) == w.bg && (w.ch == ' ' || vt_rgb(c.fg) == w.fg);
+        if (!ok && ++mismatches <= 5)
+            ADD_FAILURE() << "cell " << i % 80 << "," << i / 80 << " glyph " << (int)w.cell.ch << " shows U+" << std::hex
+                          << c.chars[0];
+    }
+    EXPECT_EQ(mismatches, 0);
+    // In 16 colours upper half blocks of the upper and lower halves; a half of one colour shows it exactly.
+    VtScreen vt16(50, 80);
+    terminal_encoder_init(&enc, 80, 50, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8);
+    vt16.feed(encode(&enc, frame));
+    for (int col = 4; col < 9; col++) {
+        VTermScreenCell c = vt16.cell(0, col);
+        SCOPED_TRACE(col);
+        if (col == 4) {   // a left half block: both halves mixed, dithered over the same two colours
+            EXPECT_TRUE(c.chars[0] == ' ' || c.chars[0] == 0x2580);
+        } else if (col == 5 || col == 6) {
+            EXPECT_EQ(c.chars[0], 0x2580u);
+            EXPECT_TRUE(vt_colour_is(c.fg, col == 5 ? 14 : 1, false) && vt_colour_is(c.bg, col == 5 ? 1 : 14, false));
+        } else if (col == 8) {
+            EXPECT_EQ(c.chars[0], (uint32_t)' ');
+            EXPECT_TRUE(vt_colour_is(c.bg, 10, false));
+        }
+    }
 }
 
 TEST(TerminalLayout, WideShowsEveryQuadrantOfEveryCellAsAHalfBlock)
