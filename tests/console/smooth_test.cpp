@@ -116,4 +116,41 @@ TEST_F(SmoothTest, GradientColumnsShowLittleTexture)
     }
 }
 
+// Ramps that cross many colour bins, one colour per column of cells: the columns' shown lumas should
+// climb with the source, without zigzags (each reversal is an edge where the picture has none). The
+// path length of the shown lumas against their rise measures the detour: about a third more than the
+// rise where the tables trade lightness for hue on the way, far more where they zigzag freely.
+TEST_F(SmoothTest, RampsClimbWithoutZigzags)
+{
+    const int ramps[][2][3] = {
+        {{32, 80, 176}, {200, 224, 248}},   // day sky
+        {{80, 32, 8}, {255, 216, 160}},     // warm
+        {{10, 24, 80}, {160, 200, 255}},    // blue
+        {{48, 32, 96}, {255, 144, 64}},     // sunset
+    };
+    std::vector<uint32_t> px(240 * 150);
+    static DisplayCell cells[DISPLAY_CELLS];
+    double path = 0, rise = 0;
+    for (const auto& r : ramps) {
+        for (int y = 0; y < 150; y++)
+            for (int x = 0; x < 240; x++) {
+                int c[3], col = x / 3;
+                for (int k = 0; k < 3; k++)
+                    c[k] = r[0][k] + (r[1][k] - r[0][k]) * col / 79;
+                px[y * 240 + x] = (uint32_t)c[0] | (uint32_t)c[1] << 8 | (uint32_t)c[2] << 16;
+            }
+        convert_screen(px.data(), cells);
+        std::vector<double> luma = shown_luma(cells);
+        double column[DISPLAY_COLS] = {};
+        for (int y = 0; y < 150; y++)
+            for (int x = 0; x < 240; x++)
+                column[x / 3] += luma[y * 240 + x] / 450;
+        for (int col = 1; col < DISPLAY_COLS; col++)
+            path += fabs(column[col] - column[col - 1]);
+        EXPECT_GT(column[DISPLAY_COLS - 1], column[0] + 100) << r[0][0] << "," << r[0][1] << "," << r[0][2];
+        rise += column[DISPLAY_COLS - 1] - column[0];
+    }
+    EXPECT_LT(path, 1.4 * rise);
+}
+
 }  // namespace
