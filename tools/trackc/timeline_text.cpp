@@ -128,12 +128,13 @@ bool parse_interpolation(Parser* p, const std::string& token, int* type)
             *type = i;
             return true;
         }
+    // The show refuses types above ramp; negative ones it keeps, and they hold 0.
     long long n;
-    if (parse_whole(token, &n) && n >= -128 && n <= 127) {
+    if (parse_whole(token, &n) && n >= -128 && n <= 3) {
         *type = (int)n;
         return true;
     }
-    fail(p, "unknown interpolation '%s' (step, linear, smooth, ramp, or a number -128..127)", token.c_str());
+    fail(p, "unknown interpolation '%s' (step, linear, smooth, ramp, or a number -128..3)", token.c_str());
     return false;
 }
 
@@ -204,6 +205,10 @@ void parse_key_line(Parser* p, const std::vector<std::string>& words)
     }
     if (errno == ERANGE && std::isinf(key.value)) {
         fail(p, "value '%s' is too large for a float", words[1].c_str());
+        return;
+    }
+    if (!std::isfinite(key.value)) {  // "inf" and "nan" read as numbers, and the show refuses them
+        fail(p, "value '%s' is not a finite number", words[1].c_str());
         return;
     }
     if (words.size() == 3 && !parse_interpolation(p, words[2], &key.type))
