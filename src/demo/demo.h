@@ -1,33 +1,16 @@
-// demo.h -- demo control: the program entry and main loop, frame composition, the asset table,
-// the shared random generator
+// demo.h -- demo control: the program entry and main loop, pacing, frame composition; the asset table
+// and the shared random generator have headers of their own, which the scenes include
 #pragma once
 #include <cstdint>
 
-#include "gfx3d/gfx3d.h"
+#include "demo/assets.h"
+#include "demo/random.h"
 #include "timeline/track_format.h"
 
 // ---- state other subsystems may read ----
 
 extern int end_flag;          // 1 stops the main loop
 extern uint32_t start_tick;   // ms; moved by the seek keys
-
-// Assets, filled by load_assets.
-enum { OVERLAY_IMAGES = 10, LOGO_LETTERS = 5, EVENT_LETTERS = 6 };
-extern Image blob_background;                    // "data/raybg.tga"
-extern Image blob_probe;                         // "data/probe.tga"
-extern Mesh water_mesh;                          // "data/plane64.bof|data/probe_blk.tga"
-extern Image overlay_images[OVERLAY_IMAGES];     // credits, logos, greetings, info pages
-extern Mesh logo_letters[LOGO_LETTERS];          // g o p h y, textured
-extern Mesh logo_letters_env[LOGO_LETTERS];      // the same, environment-mapped
-extern Mesh event_letters[EVENT_LETTERS];        // k e r v 1 6, textured
-extern Mesh event_letters_env[EVENT_LETTERS];    // the same, environment-mapped
-extern Mesh sky_mesh;                            // "data/sky.bof|data/underwater.tga"
-
-// ---- the shared random generator: state = state x 214013 + 2531011, draws 0..32767 ----
-
-extern uint32_t rand_state;    // 1 at program start
-int demo_rand(void);
-void demo_srand(uint32_t seed);
 
 // ---- program entry: options, start, one frame, stop ----
 
@@ -79,12 +62,6 @@ extern DemoPacing demo_pacing;
 void pacing_start(int fps, uint32_t now);        // the first frame is due at once
 int pacing_wait_ms(uint32_t now);                // ms until the next frame is due, 0 when it is
 void pacing_frame_done(uint32_t now, int scene); // schedules the next frame after one of this scene
-
-// ---- asset table (start-up, shut-down) ----
-
-void load_assets(void);
-void setup_letter_materials(void);
-void free_assets(void);
 
 // ---- frame composition (start-up, then once per frame) ----
 

@@ -158,5 +158,10 @@ void mesh_env_uv(Mesh* mesh);
 void zbuffer_clear(void);
 void raster_set_additive(int additive);
 void mesh_draw(Mesh* mesh);  // skipped when not transformed or its texture slot holds no pixels
-// mode 1 saturating add, 2 average; enable: 16-byte records, vertex drawn when word 3 is not 0 (may be null)
+// How a disc's colour meets the Screen; any other mode draws nothing.
+enum DiscMode {
+    DISC_ADD = 1,      // saturating add per channel
+    DISC_AVERAGE = 2,  // the mean of Screen and colour per channel
+};
+// mode: DiscMode; enable: 16-byte records, vertex drawn when word 3 is not 0 (may be null)
 void mesh_draw_discs(Mesh* mesh, int mode, const int32_t* enable);

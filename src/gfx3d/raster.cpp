@@ -255,7 +255,7 @@ void mesh_draw(Mesh* mesh)
 
 void mesh_draw_discs(Mesh* mesh, int mode, const int32_t* enable)
 {
-    if (mode != 1 && mode != 2) return;
+    if (mode != DISC_ADD && mode != DISC_AVERAGE) return;
     if (!mesh->transformed) return;
     uint32_t* screen_px = target();
     MeshVertex* frame = drawn_frame(mesh);
@@ -279,7 +279,7 @@ void mesh_draw_discs(Mesh* mesh, int mode, const int32_t* enable)
                 if (x < 0 || x >= SCREEN_W || dx * dx + dy * dy > r * r) continue;
                 int at = y * SCREEN_W + x;
                 if (zbuffer[at] <= depth) continue;  // strict: equal depth hides the disc
-                screen_px[at] = mode == 1 ? pixel_add_saturate(screen_px[at], colour) : pixel_average(screen_px[at], colour);
+                screen_px[at] = mode == DISC_ADD ? pixel_add_saturate(screen_px[at], colour) : pixel_average(screen_px[at], colour);
             }
         }
     }

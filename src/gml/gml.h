@@ -25,7 +25,15 @@ struct GmlGraph {
 // ---- state other subsystems may read ----
 
 extern GmlGraph* gml_target;      // the record being filled, only during gml_load
-extern int gml_value_state;       // where the next value goes: 0 x, 1 y, 2 z, 3 time, 5 none
+// Where the next value goes: a point's x, y, z (its column in GmlStroke.points), its time, or nowhere.
+enum GmlValue {
+    GML_VALUE_X = 0,
+    GML_VALUE_Y = 1,
+    GML_VALUE_Z = 2,
+    GML_VALUE_TIME = 3,
+    GML_VALUE_NONE = 5,  // outside any value element
+};
+extern int gml_value_state;       // GmlValue
 extern int32_t gml_width_state;   // running pen width of the replay, kept across segments and frames
 
 // ---- parser ----

@@ -8,10 +8,18 @@
 #include <cstdlib>
 #include <cstring>
 
+// ---- types ----
+
+// The opening tags the reader knows, in the order of OPENERS; any other token is a value.
+enum OpenerKind { OPEN_GML, OPEN_TAG, OPEN_DRAWING, OPEN_STROKE, OPEN_POINT, OPEN_X, OPEN_Y, OPEN_Z, OPEN_TIME,
+                  OPEN_T, OPENER_KINDS };
+static const char* const OPENERS[OPENER_KINDS] = {"<gml", "<tag>", "<drawing>", "<stroke>", "<pt>",
+                                                  "<x>",  "<y>",   "<z>",       "<time>",   "<t>"};
+
 // ---- state ----
 
 GmlGraph* gml_target;
-int gml_value_state = 5;
+int gml_value_state = GML_VALUE_NONE;
 static int depth;  // elements open in the recursion
 
 // ---- internal functions ----
@@ -72,7 +80,7 @@ static float* value_field(int state)
     GmlStroke* s = &g->strokes[g->stroke_count];
     if (s->point_count >= GML_POINTS)
         return nullptr;
-    if (state == 3)
+    if (state == GML_VALUE_TIME)
         return &s->times[s->point_count];
     return &s->points[s->point_count][state];
 }
@@ -81,7 +89,7 @@ static void read_value_element(FILE* file, int state, const char* close_a, const
 {
     gml_value_state = state;
     if (read_children(file, close_a, close_b))
-        gml_value_state = 5;
+        gml_value_state = GML_VALUE_NONE;
 }
 
 static void read_gml_element(FILE* file)
@@ -119,7 +127,7 @@ static void read_point(FILE* file)
 
 static void store_value(const char* token)
 {
-    if (gml_value_state > 3)
+    if (gml_value_state > GML_VALUE_TIME)
         return;
     float* field = value_field(gml_value_state);
     if (field)
@@ -196,10 +204,8 @@ void gml_handle_token(FILE* file, const char* token)
         while (strcmp(skip, "-->") && !at_end(file));
         return;
     }
-    static const char* const OPENERS[] = {"<gml", "<tag>", "<drawing>", "<stroke>", "<pt>",
-                                          "<x>",  "<y>",   "<z>",       "<time>",   "<t>"};
     int kind = -1;
-    for (int i = 0; i < (int)(sizeof OPENERS / sizeof OPENERS[0]); i++)
+    for (int i = 0; i < OPENER_KINDS; i++)
         if (!strcmp(token, OPENERS[i]))
             kind = i;
     // Too deep a nest cannot be a drawing; it would only exhaust the stack.
@@ -209,15 +215,15 @@ void gml_handle_token(FILE* file, const char* token)
     }
     depth++;
     switch (kind) {
-    case 0: read_gml_element(file); break;
-    case 1: read_children(file, "</tag>", nullptr); break;
-    case 2: read_children(file, "</drawing>", nullptr); break;
-    case 3: read_stroke(file); break;
-    case 4: read_point(file); break;
-    case 5: read_value_element(file, 0, "</x>", nullptr); break;
-    case 6: read_value_element(file, 1, "</y>", nullptr); break;
-    case 7: read_value_element(file, 2, "</z>", nullptr); break;
-    default: read_value_element(file, 3, "</time>", "</t>"); break;
+    case OPEN_GML: read_gml_element(file); break;
+    case OPEN_TAG: read_children(file, "</tag>", nullptr); break;
+    case OPEN_DRAWING: read_children(file, "</drawing>", nullptr); break;
+    case OPEN_STROKE: read_stroke(file); break;
+    case OPEN_POINT: read_point(file); break;
+    case OPEN_X: read_value_element(file, GML_VALUE_X, "</x>", nullptr); break;
+    case OPEN_Y: read_value_element(file, GML_VALUE_Y, "</y>", nullptr); break;
+    case OPEN_Z: read_value_element(file, GML_VALUE_Z, "</z>", nullptr); break;
+    default: read_value_element(file, GML_VALUE_TIME, "</time>", "</t>"); break;  // <time> and <t>
     }
     depth--;
 }
@@ -225,7 +231,7 @@ void gml_handle_token(FILE* file, const char* token)
 void gml_parse(FILE* file)
 {
     char token[GML_TEXT];
-    gml_value_state = 5;
+    gml_value_state = GML_VALUE_NONE;
     depth = 0;
     while (!at_end(file)) {
         gml_read_token(file, token);

@@ -315,10 +315,24 @@ static int locale_is_utf8(void)
     return utf8;
 }
 
-static int colorterm_is_24bit(void)
+// 24-bit colour where the terminal says so (COLORTERM), and by default on xterm and the many
+// terminals that call themselves xterm-something, which all take 24-bit SGR; Apple's Terminal calls
+// itself xterm-256color without taking it. KERV16_COLOURS=16 or 24 decides whatever they say.
+static int terminal_takes_24bit(void)
 {
+    const char* force = getenv("KERV16_COLOURS");
+    if (force && strcmp(force, "16") == 0)
+        return 0;
+    if (force && strcmp(force, "24") == 0)
+        return 1;
     const char* c = getenv("COLORTERM");
-    return c && (strstr(c, "truecolor") || strstr(c, "24bit"));
+    if (c && (strstr(c, "truecolor") || strstr(c, "24bit")))
+        return 1;
+    const char* t = getenv("TERM");
+    const char* program = getenv("TERM_PROGRAM");
+    if (program && strcmp(program, "Apple_Terminal") == 0)
+        return 0;
+    return t && (strncmp(t, "xterm", 5) == 0 || strstr(t, "-direct"));
 }
 
 // Reads what the keyboard has sent, without blocking, and lets a lone Escape ripen.
@@ -383,7 +397,7 @@ static int term_open(const char* title)
     term.title[n] = 0;
 
     terminal_encoder_init(&term.enc, DISPLAY_COLS, DISPLAY_ROWS,
-                          colorterm_is_24bit() ? TERMINAL_COLOURS_24BIT : TERMINAL_COLOURS_16,
+                          terminal_takes_24bit() ? TERMINAL_COLOURS_24BIT : TERMINAL_COLOURS_16,
                           locale_is_utf8() ? TERMINAL_CHARSET_UTF8 : TERMINAL_CHARSET_ASCII);
     term.enc.layout_wanted = layout_wanted;
     query_size();

@@ -21,7 +21,7 @@ enum {
     // How the 80 x 50 console cells are laid out on the terminal's cells.
     TERMINAL_LAYOUT_AUTO = 0,    // chosen by the terminal's size, again after every resize
     TERMINAL_LAYOUT_WIDE = 1,    // in proportion at full size: each console cell two terminal cells of half blocks
-    TERMINAL_LAYOUT_GRID = 2,    // one terminal cell per console cell
+    TERMINAL_LAYOUT_GRID = 2,    // one terminal cell of half blocks per console cell
     TERMINAL_LAYOUT_COMPACT = 3, // the whole picture scaled into a smaller terminal, two pixels per cell
     TERMINAL_LAYOUT_TOO_SMALL = 4, // chosen only: the terminal is below TERMINAL_MIN_COLS x TERMINAL_MIN_ROWS
 
@@ -53,7 +53,8 @@ struct TerminalLayout {
     int kind;                           // TERMINAL_LAYOUT_WIDE, _GRID, _COMPACT or _TOO_SMALL
     int left, top;                      // terminal cell of the picture's upper left corner, 0-based
     int cols, rows;                     // terminal cells the picture covers (its visible part)
-    int pixel_rows;                     // compact: picture rows drawn (2 per terminal row with half blocks)
+    int pixel_cols;                     // picture columns (one per terminal cell); more than cols where a forced grid is cut
+    int pixel_rows;                     // picture rows (2 per terminal row with half blocks, else 1)
 };
 
 // What the terminal shows and how to talk to it. Fill with terminal_encoder_init; change cols,

@@ -1,12 +1,12 @@
 // terminal_layout.cpp -- console cells laid out on terminal cells: wide, grid and compact
 //
-// Terminal fonts have cells about twice as tall as wide, while console cells are square. The wide
-// and compact layouts draw the picture in proportion with upper half blocks, each half the mean
-// appearance (in linear light) of the area of cells it covers: wide at full size, two terminal cells
-// per console cell, each half one quadrant of its glyph; compact scaled into a smaller terminal.
-// (Measured on screenshots, the mean colours of the quadrants keep the picture closer than quadrant
-// blocks in the cell's own two colours, whose hard texture and font seams cost more than they show.)
-// The grid keeps one terminal cell per console cell, in the quadrant blocks nearest its glyph.
+// Every layout draws upper half blocks, each half the mean appearance (in linear light) of the area
+// of console cells it covers, split into the 4 x 4 quadrants of their glyphs: wide two terminal cells
+// per console cell (each half one quadrant, square again on a 1 : 2 font), grid one terminal cell per
+// console cell (each half the mean of its upper or lower two quadrants), compact the picture scaled
+// into a smaller terminal. (Measured on screenshots, mean colours keep the picture closer than
+// quadrant blocks or letters in the cell's own two colours, whose hard texture and font seams cost
+// more than they show.)
 #include "platform/terminal.h"
 
 #include <cmath>
@@ -18,14 +18,14 @@
 // ---- types ----
 
 enum {
-    SOURCE_W = 2 * DISPLAY_COLS,   // the compact layout samples each cell's four quadrants
+    SOURCE_W = 2 * DISPLAY_COLS,   // every layout samples each cell's four quadrants
     SOURCE_H = 2 * DISPLAY_ROWS,
-    MAX_TAPS = 16,                 // source samples one compact pixel can span (at 1 : 1 cells, 40 x 12: 10)
+    MAX_TAPS = 16,                 // source samples one picture pixel can span (at 1 : 1 cells, 40 x 12: 10)
     GLYPH_UPPER_HALF = TERMINAL_GLYPH_QUADRANTS + 3,
 };
 static const int LINEAR_ONE = 4095;   // linear light in 12 bits
 
-// Which source samples a compact pixel averages along one axis, and how much of each (integer units).
+// Which source samples a picture pixel averages along one axis, and how much of each (integer units).
 struct Taps {
     int first, count;
     int weight[MAX_TAPS];
@@ -38,7 +38,7 @@ static const char* LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too sma
 
 static struct {
     int ready;
-    int columns, pixel_rows;               // the compact grid the taps were made for
+    int columns, pixel_rows;               // the picture the taps were made for, in pixels
     Taps col[TERMINAL_MAX_COLS];
     Taps row[2 * TERMINAL_MAX_ROWS];
     uint16_t palette_linear[16][3];        // console colours in linear light
@@ -48,7 +48,7 @@ static struct {
     uint16_t mix[1 << 15];
     uint32_t sample[SOURCE_H][SOURCE_W][3];// linear light x 16 of every quadrant, one frame
     uint32_t line[SOURCE_H][TERMINAL_MAX_COLS][3];
-} compact;
+} scaler;
 
 // ---- internal functions ----
 
@@ -64,11 +64,11 @@ static void build_colour_tables(void)
 {
     for (int i = 0; i < 16; i++)
         for (int k = 0; k < 3; k++)
-            compact.palette_linear[i][k] = (uint16_t)lround(srgb_to_linear(console_palette[i][k]) * LINEAR_ONE);
+            scaler.palette_linear[i][k] = (uint16_t)lround(srgb_to_linear(console_palette[i][k]) * LINEAR_ONE);
     for (int v = 0; v <= LINEAR_ONE; v++) {
         double c = (double)v / LINEAR_ONE;
         double s = c <= 0.0031308 ? c * 12.92 : 1.055 * pow(c, 1 / 2.4) - 0.055;
-        compact.to_srgb[v] = (uint8_t)lround(s * 255.0);
+        scaler.to_srgb[v] = (uint8_t)lround(s * 255.0);
     }
     // Every mix of two console colours in quarters, in linear light, as sRGB; then for every 15-bit
     // colour the nearest mix by a weighted distance in sRGB (the eye is most sensitive to green).
@@ -81,8 +81,8 @@ static void build_colour_tables(void)
         for (int b = a; b < 16; b++)
             for (int q = b == a ? 0 : 1; q <= (b == a ? 0 : 3); q++) {
                 for (int k = 0; k < 3; k++) {
-                    int lin = (compact.palette_linear[a][k] * (4 - q) + compact.palette_linear[b][k] * q + 2) / 4;
-                    mix_rgb[mixes][k] = compact.to_srgb[lin];
+                    int lin = (scaler.palette_linear[a][k] * (4 - q) + scaler.palette_linear[b][k] * q + 2) / 4;
+                    mix_rgb[mixes][k] = scaler.to_srgb[lin];
                 }
                 // A dither of far-apart colours is texture the picture does not have: it counts against
                 // the mix by the variance of its tile, a third as much as the colour error.
@@ -103,9 +103,9 @@ static void build_colour_tables(void)
                 best = i;
             }
         }
-        compact.mix[c] = mix_code[best];
+        scaler.mix[c] = mix_code[best];
     }
-    compact.ready = 1;
+    scaler.ready = 1;
 }
 
 // Box filter from `source` samples to `target` pixels: pixel p covers [p * source, (p + 1) * source)
@@ -128,78 +128,39 @@ static void make_taps(Taps* taps, int target, int source)
 
 static TermCell solid(uint32_t colour) { return TermCell{colour, colour, ' '}; }
 
-// A quadrant mask in two colours, in one canonical form so that cells that look the same are sent
-// the same: at most two quadrants inked (a fuller mask is its complement with the colours swapped),
-// two of them always including the upper left one, and a whole cell as a space on its colour (a
-// full block leaves a seam of the background in many fonts).
-static TermCell quadrants(unsigned mask, uint32_t fg, uint32_t bg, int charset)
-{
-    if (fg == bg || mask == 0)
-        return solid(bg);
-    if (mask == 15)
-        return solid(fg);
-    int inked = __builtin_popcount(mask);
-    if (charset == TERMINAL_CHARSET_ASCII)
-        return solid(inked >= 2 ? fg : bg);
-    if (inked == 3 || (inked == 2 && !(mask & 1)))
-        return TermCell{bg, fg, (uint16_t)(TERMINAL_GLYPH_QUADRANTS + (15 ^ mask))};
-    return TermCell{fg, bg, (uint16_t)(TERMINAL_GLYPH_QUADRANTS + mask)};
-}
-
-// One terminal cell per console cell. Box drawing keeps its glyph (terminals draw those lines to
-// the cell's edges themselves); every other glyph becomes the quadrant blocks that look most like
-// it, since a font's letters, dots and shades rarely look like the 8 x 8 glyph they stand for. A
-// solid cell is a space on its colour, so no background seam shows.
-static void draw_grid(const TerminalLayout* layout, const DisplayCell* cells, int charset, TermCell* out)
-{
-    for (int row = 0; row < layout->rows; row++)
-        for (int col = 0; col < layout->cols; col++) {
-            DisplayCell c = cells[row * DISPLAY_COLS + col];
-            uint32_t fg = c.attr & 15, bg = c.attr >> 4;
-            TermCell* t = &out[row * layout->cols + col];
-            if (c.ch >= 0xB3 && c.ch <= 0xDA && fg != bg)
-                *t = TermCell{fg, bg, c.ch};
-            else if (charset == TERMINAL_CHARSET_ASCII && fg != bg && terminal_grid_masks[c.ch] != 0 &&
-                     terminal_grid_masks[c.ch] != 15)
-                *t = TermCell{fg, bg, c.ch};   // ASCII has no quadrants: the glyph's look-alike
-            else
-                *t = quadrants(terminal_grid_masks[c.ch], fg, bg, charset);
-        }
-}
-
-// The colour of compact pixel (x, y): exact in 24-bit, else a console colour dithered in 2 x 2 tiles.
-static uint32_t compact_colour(const uint32_t* lin, int total, int colours, int x, int y)
+// The colour of picture pixel (x, y): exact in 24-bit, else a console colour dithered in 2 x 2 tiles.
+static uint32_t pixel_colour(const uint32_t* lin, int total, int colours, int x, int y)
 {
     uint8_t s[3];
     for (int k = 0; k < 3; k++)
-        s[k] = compact.to_srgb[clamp((int)((lin[k] + (uint32_t)total / 2) / (uint32_t)total), 0, LINEAR_ONE)];
+        s[k] = scaler.to_srgb[clamp((int)((lin[k] + (uint32_t)total / 2) / (uint32_t)total), 0, LINEAR_ONE)];
     if (colours == TERMINAL_COLOURS_24BIT)
         return TERMINAL_RGB | (uint32_t)s[0] << 16 | (uint32_t)s[1] << 8 | s[2];
     static const int ORDER[2][2] = {{0, 2}, {3, 1}};
-    unsigned m = compact.mix[(s[0] >> 3) << 10 | (s[1] >> 3) << 5 | (s[2] >> 3)];
+    unsigned m = scaler.mix[(s[0] >> 3) << 10 | (s[1] >> 3) << 5 | (s[2] >> 3)];
     return ORDER[y & 1][x & 1] < (int)(m >> 8) ? m >> 4 & 15 : m & 15;
 }
 
-static void draw_compact(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
-                         TermCell* out)
+static void draw_layout(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
+                        TermCell* out)
 {
-    if (!compact.ready)
+    if (!scaler.ready)
         build_colour_tables();
-    if (compact.columns != layout->cols || compact.pixel_rows != layout->pixel_rows) {
-        make_taps(compact.col, layout->cols, SOURCE_W);
-        make_taps(compact.row, layout->pixel_rows, SOURCE_H);
-        compact.columns = layout->cols;
-        compact.pixel_rows = layout->pixel_rows;
+    if (scaler.columns != layout->pixel_cols || scaler.pixel_rows != layout->pixel_rows) {
+        make_taps(scaler.col, layout->pixel_cols, SOURCE_W);
+        make_taps(scaler.row, layout->pixel_rows, SOURCE_H);
+        scaler.columns = layout->pixel_cols;
+        scaler.pixel_rows = layout->pixel_rows;
     }
     // Every quadrant of every cell in linear light (x 16: its ink count weighs the foreground).
     for (int row = 0; row < DISPLAY_ROWS; row++)
         for (int col = 0; col < DISPLAY_COLS; col++) {
             DisplayCell c = cells[row * DISPLAY_COLS + col];
-            const uint16_t* fg = compact.palette_linear[c.attr & 15];
-            const uint16_t* bg = compact.palette_linear[c.attr >> 4];
+            const uint16_t* fg = scaler.palette_linear[c.attr & 15];
+            const uint16_t* bg = scaler.palette_linear[c.attr >> 4];
             for (int q = 0; q < 4; q++) {
                 uint32_t ink = terminal_quadrant_ink[c.ch][q];
-                uint32_t* s = compact.sample[2 * row + (q >> 1)][2 * col + (q & 1)];
+                uint32_t* s = scaler.sample[2 * row + (q >> 1)][2 * col + (q & 1)];
                 for (int k = 0; k < 3; k++)
                     s[k] = ink * fg[k] + (16 - ink) * bg[k];
             }
@@ -207,13 +168,13 @@ static void draw_compact(const TerminalLayout* layout, const DisplayCell* cells,
     // Across, then down; the weights of each pass add up to its taps' total.
     for (int y = 0; y < SOURCE_H; y++)
         for (int x = 0; x < layout->cols; x++) {
-            const Taps* t = &compact.col[x];
+            const Taps* t = &scaler.col[x];
             uint32_t sum[3] = {0, 0, 0};
             for (int i = 0; i < t->count; i++)
                 for (int k = 0; k < 3; k++)
-                    sum[k] += compact.sample[y][t->first + i][k] * (uint32_t)t->weight[i];
+                    sum[k] += scaler.sample[y][t->first + i][k] * (uint32_t)t->weight[i];
             for (int k = 0; k < 3; k++)
-                compact.line[y][x][k] = sum[k];
+                scaler.line[y][x][k] = sum[k];
         }
     int per_row = charset == TERMINAL_CHARSET_ASCII ? 1 : 2;
     for (int row = 0; row < layout->rows; row++)
@@ -221,16 +182,16 @@ static void draw_compact(const TerminalLayout* layout, const DisplayCell* cells,
             uint32_t colour[2] = {0, 0};
             for (int half = 0; half < per_row; half++) {
                 int y = row * per_row + half;
-                const Taps* t = &compact.row[y < layout->pixel_rows ? y : layout->pixel_rows - 1];
+                const Taps* t = &scaler.row[y < layout->pixel_rows ? y : layout->pixel_rows - 1];
                 uint64_t sum[3] = {0, 0, 0};
                 for (int i = 0; i < t->count; i++)
                     for (int k = 0; k < 3; k++)
-                        sum[k] += (uint64_t)compact.line[t->first + i][x][k] * (uint64_t)t->weight[i];
+                        sum[k] += (uint64_t)scaler.line[t->first + i][x][k] * (uint64_t)t->weight[i];
                 uint32_t lin[3];
-                uint64_t total = (uint64_t)compact.col[x].total * (uint64_t)t->total * 16;
+                uint64_t total = (uint64_t)scaler.col[x].total * (uint64_t)t->total * 16;
                 for (int k = 0; k < 3; k++)
                     lin[k] = (uint32_t)((sum[k] + total / 2) / total);
-                colour[half] = compact_colour(lin, 1, colours, x, y);
+                colour[half] = pixel_colour(lin, 1, colours, x, y);
             }
             TermCell* c = &out[row * layout->cols + x];
             if (per_row == 1 || colour[0] == colour[1])
@@ -277,13 +238,13 @@ void terminal_layout_choose(TerminalLayout* layout, int wanted, int cols, int ro
         kind = TERMINAL_LAYOUT_TOO_SMALL;
     layout->kind = kind;
     int want_cols = 0, want_rows = 0;
+    int per_row = charset == TERMINAL_CHARSET_ASCII ? 1 : 2;
     if (kind == TERMINAL_LAYOUT_GRID) {
         want_cols = DISPLAY_COLS;
         want_rows = DISPLAY_ROWS;
     } else if (kind == TERMINAL_LAYOUT_WIDE || kind == TERMINAL_LAYOUT_COMPACT) {
         // The largest area of the picture's 640 : 400 proportion: each terminal cell holds
         // `per_row` pixels of cell_w x (cell_h / per_row).
-        int per_row = charset == TERMINAL_CHARSET_ASCII ? 1 : 2;
         int max_cols = cols < TERMINAL_MAX_COLS ? cols : TERMINAL_MAX_COLS;
         int max_rows = rows < TERMINAL_MAX_ROWS ? rows : TERMINAL_MAX_ROWS;
         want_rows = max_rows;
@@ -292,10 +253,11 @@ void terminal_layout_choose(TerminalLayout* layout, int wanted, int cols, int ro
             want_cols = max_cols;
             want_rows = clamp((int)lround(want_cols * cell_w / (1.6 * cell_h)), 1, max_rows);
         }
-        layout->pixel_rows = want_rows * per_row;
     } else {
         return;   // too small: nothing of the picture is drawn
     }
+    layout->pixel_cols = want_cols;
+    layout->pixel_rows = want_rows * per_row;
     // Centred where there is room; the upper left part where there is not.
     layout->cols = want_cols < cols ? want_cols : cols;
     layout->rows = want_rows < rows ? want_rows : rows;
@@ -306,8 +268,6 @@ void terminal_layout_choose(TerminalLayout* layout, int wanted, int cols, int ro
 void terminal_layout_draw(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
                           TermCell* out)
 {
-    if (layout->kind == TERMINAL_LAYOUT_GRID)
-        draw_grid(layout, cells, charset, out);
-    else if (layout->kind == TERMINAL_LAYOUT_WIDE || layout->kind == TERMINAL_LAYOUT_COMPACT)
-        draw_compact(layout, cells, colours, charset, out);
+    if (layout->kind != TERMINAL_LAYOUT_TOO_SMALL)
+        draw_layout(layout, cells, colours, charset, out);
 }

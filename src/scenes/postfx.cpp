@@ -1,6 +1,7 @@
 // postfx.cpp -- full-Screen post effects (noise, fade, blur, row shift, warp) and the end sequence
 #include "scenes/scenes.h"
-#include "demo/demo.h"
+#include "demo/assets.h"
+#include "demo/random.h"
 
 #include <cmath>
 #include <cstring>
@@ -14,8 +15,6 @@ struct Rect {
 // ---- state ----
 
 int fx_time;  // ms, demo time; set by the main loop and by the underwater scene
-
-enum { END_LOGO = 2 };  // overlay_images[2]: "data/logoEnd.tga"
 
 static uint32_t shift_scratch[SCREEN_PIXELS];  // fx_row_shift builds the new Screen here
 static uint32_t warp_scratch[SCREEN_PIXELS];   // fx_warp likewise
@@ -227,7 +226,7 @@ void end_sequence(float v)
         fx_row_shift(screen, v * 16.0f, 2.0f, 32, 1);
     fx_fade(screen, 0, 0, SCREEN_W, SCREEN_H, lo, hi);
     // The water passes both fades, the logo only the second, so the logo outlasts the water.
-    image_blit_alpha(&overlay_images[END_LOGO], 0, 0);
+    image_blit_alpha(&overlay_images[OVERLAY_END_LOGO], 0, 0);
     fx_noise(screen, 0, 0, SCREEN_W, SCREEN_H, n);
     if (v > 0.5f) {
         float w = v - 0.5f;

@@ -36,7 +36,7 @@ struct Particle {
 struct Emitter {
     Mesh body;                              // one vertex per particle
     Particle particles[EMITTER_PARTICLES];
-    int mode;                               // 1 saturating add, 2 average
+    int mode;                               // DiscMode: how its particles are drawn
     uint32_t colour;
     int last_life;                          // 0: nothing alive, nothing to draw
     int allocated;                          // 0 free, -1 taken
@@ -91,7 +91,7 @@ void scene_blobs_oracle(int now, int part);  // the same Screen the slow, straig
 
 void emitters_init(void);
 void emitters_free(void);
-int emitter_create(int mode, uint32_t colour);  // -1 when none is free
+int emitter_create(int mode, uint32_t colour);  // mode: DiscMode; -1 when none is free
 void emitter_emit(int index, int life, int count, const fixed position[3], const fixed velocity[3]);
 void emitter_update(int index, int dt);
 void emitters_update_draw(int dt);

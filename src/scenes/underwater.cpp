@@ -2,7 +2,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "demo/demo.h"
+#include "demo/assets.h"
+#include "demo/random.h"
 #include "scenes/scenes.h"
 
 // ---- types ----
@@ -167,7 +168,7 @@ void scene_underwater(int now, float t, int part, float v)
     fx_warp(screen, 0.1f, 0.1f, 4.0f, 4.0f, 0.001f);
 
     if (deep_emitter < 0) {
-        deep_emitter = emitter_create(1, PARTICLE_COLOUR);
+        deep_emitter = emitter_create(DISC_ADD, PARTICLE_COLOUR);
         emitter_set_gravity(-0.03125f);
     }
 

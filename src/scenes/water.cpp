@@ -4,7 +4,8 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "demo/demo.h"
+#include "demo/assets.h"
+#include "demo/random.h"
 #include "scenes/scenes.h"
 
 // ---- types ----
@@ -16,6 +17,16 @@ enum {
     DROP_HEIGHT = 25,         // value of the four cells a drop sets
     POOL_LIMIT = 1 << 27,     // cell bound that keeps one step inside 32 bits (3 x 2^27 at most)
 };
+
+// Values of the "part" track in this scene; any other part keeps the camera of the last frame and
+// draws no letters below WATER_PART_LOW.
+enum WaterPart {
+    WATER_PART_ABOVE = 0,  // the camera glides down from above (rows 0 to 1)
+    WATER_PART_LOW = 1,    // the low glide (rows 2 to 3); the letters float from here on
+    WATER_PART_ICE = 2,    // camera row 4; the water takes the ice environment from here on
+    WATER_PART_GREY = 3,   // camera row 5 over a grey clear
+};
+static const uint32_t GREY_CLEAR = 0x8F8F8Fu;  // grey 143
 
 // ---- state ----
 
@@ -160,15 +171,15 @@ void scene_water(int now, int part, int seed, float t)
     ripple_advance(&pool_field, now, drop_hook);
 
     switch (part) {
-    case 0: camera_apply(camera_key_lerp(&water_cameras[0], &water_cameras[1], t)); break;
-    case 1: camera_apply(camera_key_lerp(&water_cameras[2], &water_cameras[3], t)); break;
-    case 2: camera_apply(&water_cameras[4]); break;
-    case 3: camera_apply(&water_cameras[5]); break;
+    case WATER_PART_ABOVE: camera_apply(camera_key_lerp(&water_cameras[0], &water_cameras[1], t)); break;
+    case WATER_PART_LOW: camera_apply(camera_key_lerp(&water_cameras[2], &water_cameras[3], t)); break;
+    case WATER_PART_ICE: camera_apply(&water_cameras[4]); break;
+    case WATER_PART_GREY: camera_apply(&water_cameras[5]); break;
     default: break;  // the camera stays where the last frame left it
     }
 
     heights_from_pool();
-    screen_fill(part == 3 ? 0x8F8F8Fu : 0u);
+    screen_fill(part == WATER_PART_GREY ? GREY_CLEAR : 0u);
     zbuffer_clear();
 
     mesh_set_transform(&water_mesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
@@ -176,13 +187,13 @@ void scene_water(int now, int part, int seed, float t)
     mesh_transform(&water_mesh);
     mesh_env_uv(&water_mesh);
     int own_texture = water_mesh.texture;
-    if (part >= 2)
+    if (part >= WATER_PART_ICE)
         water_mesh.texture = logo_letters_env[0].texture;  // the ice environment for this draw
     raster_set_additive(0);
     mesh_draw(&water_mesh);
     water_mesh.texture = own_texture;
 
-    if (part < 1)
+    if (part < WATER_PART_LOW)
         return;
     for (int i = LOGO_LETTERS - 1; i >= 0; i--) {  // y, h, p, o, g
         Mesh* textured = &logo_letters[i];

@@ -256,7 +256,7 @@ TEST_F(DiscTest, RadiusDepthAndEnableList)
     // d = tz >> 17 = 8192; the radius is size x 4096 / d, so size 32 gives radius 16.
     const int32_t depth = 8192 << 17;
     make_disc(100, 70, 32, 0x00404040u, depth);
-    mesh_draw_discs(&mesh, 1, enable);  // only vertex 0 is enabled
+    mesh_draw_discs(&mesh, DISC_ADD, enable);  // only vertex 0 is enabled
     int one = lit();
     EXPECT_GT(one, 700);
     EXPECT_LT(one, 32 * 32);
@@ -267,25 +267,25 @@ TEST_F(DiscTest, RadiusDepthAndEnableList)
     screen_fill(0);
     mesh_draw_discs(&mesh, 3, nullptr);  // unknown mode: nothing
     EXPECT_EQ(lit(), 0);
-    mesh_draw_discs(&mesh, 2, enable);  // average: half the colour
+    mesh_draw_discs(&mesh, DISC_AVERAGE, enable);  // average: half the colour
     EXPECT_EQ(screen[70 * SCREEN_W + 100], 0x00202020u);
 
     // A disc exactly at the depth already stored is hidden (strict test).
     screen_fill(0);
     for (int i = 0; i < SCREEN_PIXELS; i++) zbuffer[i] = depth;
-    mesh_draw_discs(&mesh, 1, nullptr);
+    mesh_draw_discs(&mesh, DISC_ADD, nullptr);
     EXPECT_EQ(lit(), 0);
     zbuffer_clear();
 
     make_disc(100, 70, 32, 0x00404040u, (1 << 17) - 1);  // d = 0
-    mesh_draw_discs(&mesh, 1, nullptr);
+    mesh_draw_discs(&mesh, DISC_ADD, nullptr);
     make_disc(100, 70, 242, 0x00404040u, depth);  // radius above 120
-    mesh_draw_discs(&mesh, 1, nullptr);
+    mesh_draw_discs(&mesh, DISC_ADD, nullptr);
     make_disc(100, 70, 1, 0x00404040u, depth);  // radius 0
-    mesh_draw_discs(&mesh, 1, nullptr);
+    mesh_draw_discs(&mesh, DISC_ADD, nullptr);
     EXPECT_EQ(lit(), 0);
     make_disc(120, 1, 240, 0x00404040u, depth);  // radius 120 is clipped at the Screen's edges
-    mesh_draw_discs(&mesh, 1, nullptr);
+    mesh_draw_discs(&mesh, DISC_ADD, nullptr);
     EXPECT_GT(lit(), 10000);
 }
 

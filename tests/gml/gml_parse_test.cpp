@@ -24,7 +24,7 @@ TEST(GmlParse, OneStrokeOfTwoPoints)
     EXPECT_EQ(g->strokes[0].points[1][0], 0.75f);
     EXPECT_EQ(g->strokes[0].points[1][1], 0.125f);
     EXPECT_EQ(g->strokes[0].times[1], 1.5f);
-    EXPECT_EQ(gml_value_state, 5);
+    EXPECT_EQ(gml_value_state, GML_VALUE_NONE);
     EXPECT_EQ(gml_target, nullptr);
 }
 
@@ -66,7 +66,7 @@ TEST(GmlParse, StrokeCutByTheEndOfTheFileIsNotCounted)
                                  "<pt><x>0.3");
     EXPECT_EQ(g->stroke_count, 1);
     EXPECT_EQ(g->strokes[1].point_count, 1);
-    EXPECT_EQ(gml_value_state, 0);  // the file ended inside <x>
+    EXPECT_EQ(gml_value_state, GML_VALUE_X);  // the file ended inside <x>
 }
 
 TEST(GmlParse, HeaderValuesBeforeTheFirstStrokeAreOverwritten)

@@ -131,4 +131,57 @@ TEST_F(TerminalDriverOnFiles, KeysFromAPipeAndEndOfInput)
     EXPECT_EQ(after_end, -1);
 }
 
+TEST_F(TerminalDriverOnFiles, ColourModeFromTheEnvironment)
+{
+    struct Case {
+        const char *colours, *colorterm, *term, *program;
+        bool truecolour;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, "xterm", nullptr, true},            // xterm passes no COLORTERM but takes 24-bit
+        {nullptr, nullptr, "xterm-256color", nullptr, true},
+        {nullptr, nullptr, "foot-direct", nullptr, true},
+        {nullptr, nullptr, "linux", nullptr, false},           // the Linux console
+        {nullptr, nullptr, "screen-256color", nullptr, false},
+        {nullptr, nullptr, nullptr, nullptr, false},
+        {nullptr, "truecolor", "linux", nullptr, true},
+        {nullptr, "24bit", "screen", nullptr, true},
+        {nullptr, nullptr, "xterm-256color", "Apple_Terminal", false},
+        {"16", "truecolor", "xterm", nullptr, false},           // forced off
+        {"24", nullptr, "linux", nullptr, true},                // forced on
+    };
+    const char* saved_term = getenv("TERM");
+    std::string term_before = saved_term ? saved_term : "";
+    auto set = [](const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); };
+    static DisplayCell frame[DISPLAY_CELLS];
+    for (auto& c : frame)
+        c = {' ', 0x10};   // blue: 44 as an ANSI colour, 48;2;0;0;128 in 24-bit
+    std::vector<std::string> outs;
+    for (const Case& c : cases) {
+        set("KERV16_COLOURS", c.colours);
+        set("COLORTERM", c.colorterm);
+        set("TERM", c.term);
+        set("TERM_PROGRAM", c.program);
+        long at = ftell(file);
+        display_open("t");
+        display_write(frame);
+        display_close();
+        fflush(file);
+        std::string all = written();
+        outs.push_back(all.substr((size_t)at));
+        fseek(file, 0, SEEK_END);
+    }
+    set("KERV16_COLOURS", nullptr);
+    set("TERM_PROGRAM", nullptr);
+    set("TERM", saved_term ? term_before.c_str() : nullptr);
+    restore_stdio();
+    for (size_t i = 0; i < outs.size(); i++) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(std::string(c.term ? c.term : "no TERM") + " COLORTERM " + (c.colorterm ? c.colorterm : "-") +
+                     " KERV16_COLOURS " + (c.colours ? c.colours : "-"));
+        EXPECT_EQ(outs[i].find("48;2;0;0;128m") != std::string::npos, c.truecolour);
+        EXPECT_EQ(outs[i].find(";44m") != std::string::npos, !c.truecolour);
+    }
+}
+
 }  // namespace

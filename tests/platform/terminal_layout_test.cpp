@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/terminal.h"
-#include "platform/terminal_cells.h"
 #include "vterm_screen.h"
 
 namespace {
@@ -51,6 +50,7 @@ TEST(TerminalLayout, ChosenBySizeAndCellShape)
         // 160 columns of 8; 160 x 8 / (1.6 x 17) = 47.06 rows.
         {160, 50, 1280, 850, TERMINAL_LAYOUT_AUTO, TERMINAL_LAYOUT_WIDE, 0, 1, 160, 47},
         {160, 50, 0, 0, TERMINAL_LAYOUT_GRID, TERMINAL_LAYOUT_GRID, 40, 0, 80, 50},
+        {40, 30, 640, 510, TERMINAL_LAYOUT_GRID, TERMINAL_LAYOUT_GRID, 0, 0, 40, 30},
         {160, 50, 0, 0, TERMINAL_LAYOUT_COMPACT, TERMINAL_LAYOUT_COMPACT, 0, 0, 160, 50},
         {30, 10, 0, 0, TERMINAL_LAYOUT_COMPACT, TERMINAL_LAYOUT_TOO_SMALL, 0, 0, 0, 0},
     };
@@ -65,7 +65,12 @@ TEST(TerminalLayout, ChosenBySizeAndCellShape)
         EXPECT_EQ(l.cols, c.w);
         EXPECT_EQ(l.rows, c.h);
         if (l.kind == TERMINAL_LAYOUT_COMPACT || l.kind == TERMINAL_LAYOUT_WIDE) {
+            EXPECT_EQ(l.pixel_cols, l.cols);
             EXPECT_EQ(l.pixel_rows, 2 * l.rows);
+        }
+        if (l.kind == TERMINAL_LAYOUT_GRID) {   // the whole 80 x 100 picture, even where it is cut
+            EXPECT_EQ(l.pixel_cols, 80);
+            EXPECT_EQ(l.pixel_rows, 100);
         }
     }
     // Without half blocks each terminal cell is one pixel.
@@ -73,30 +78,55 @@ TEST(TerminalLayout, ChosenBySizeAndCellShape)
     terminal_layout_choose(&l, TERMINAL_LAYOUT_AUTO, 80, 24, 0, 0, TERMINAL_CHARSET_ASCII);
     EXPECT_EQ(l.cols, 77);
     EXPECT_EQ(l.pixel_rows, 24);
+    terminal_layout_choose(&l, TERMINAL_LAYOUT_AUTO, 80, 50, 0, 0, TERMINAL_CHARSET_ASCII);
+    EXPECT_EQ(l.kind, TERMINAL_LAYOUT_GRID);
+    EXPECT_EQ(l.pixel_rows, 50);
     EXPECT_EQ(terminal_layout_parse("wide"), TERMINAL_LAYOUT_WIDE);
     EXPECT_EQ(terminal_layout_parse("compact"), TERMINAL_LAYOUT_COMPACT);
     EXPECT_EQ(terminal_layout_parse("too small"), -1);
     EXPECT_EQ(terminal_layout_parse("Wide"), -1);
 }
 
-TEST(TerminalLayout, MasksOfTheBlockGlyphs)
+TEST(TerminalLayout, GridShowsTheMeanOfEachHalfOfACell)
 {
-    // Full, upper, lower, left and right half blocks: their quadrants exactly, in both layouts.
-    EXPECT_EQ(terminal_grid_masks[0xDB], 0xF);
-    EXPECT_EQ(terminal_grid_masks[0xDF], 0x3);
-    EXPECT_EQ(terminal_grid_masks[0xDC], 0xC);
-    EXPECT_EQ(terminal_grid_masks[0xDD], 0x5);
-    EXPECT_EQ(terminal_grid_masks[0xDE], 0xA);
-    // The shades keep their brightness order, and none of them turns blank.
-    int light = __builtin_popcount(terminal_grid_masks[0xB0]), medium = __builtin_popcount(terminal_grid_masks[0xB1]),
-        dark = __builtin_popcount(terminal_grid_masks[0xB2]);
-    EXPECT_GT(light, 0);
-    EXPECT_LT(light, medium);
-    EXPECT_LT(medium, dark);
-    EXPECT_LT(dark, 4);
-    EXPECT_EQ(terminal_quadrant_ink[0xDB][0], 16);
-    EXPECT_EQ(terminal_quadrant_ink[0xDF][2], 0);
-    EXPECT_EQ(terminal_quadrant_ink[0xDD][1], 0);
+    // One terminal cell per console cell, an upper half block whose halves are the mean colours in
+    // linear light of the glyph's upper and lower four rows. Worked out by hand from the font:
+    // 'A' inks 18 of its upper 32 pixels and 12 of its lower ones, white on black sRGB 198 and 165;
+    // the light shade inks 8 and 8 (a quarter: 137, so a space); the upper half block is yellow
+    // over blue exactly, the lower one blue over yellow; a full block is a space on its foreground.
+    static DisplayCell frame[DISPLAY_CELLS];
+    for (int i = 0; i < DISPLAY_CELLS; i++)
+        frame[i] = i % 4 == 0 ? DisplayCell{'A', 0x0F} : i % 4 == 1 ? DisplayCell{0xB0, 0x0F}
+                   : i % 4 == 2 ? DisplayCell{0xDF, 0x1E} : DisplayCell{0xDC, 0x1E};
+    frame[DISPLAY_CELLS - 1] = {0xDB, 0x4A};
+    static TerminalEncoder enc;
+    VtScreen vt(50, 80);
+    terminal_encoder_init(&enc, 80, 50, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8);
+    vt.feed(encode(&enc, frame));
+    ASSERT_EQ(enc.layout.kind, TERMINAL_LAYOUT_GRID);
+    const Look want[4] = {{{198, 198, 198}, {165, 165, 165}}, {{137, 137, 137}, {137, 137, 137}},
+                          {{255, 255, 0}, {0, 0, 128}}, {{0, 0, 128}, {255, 255, 0}}};
+    int mismatches = 0;
+    for (int i = 0; i < DISPLAY_CELLS - 1; i++) {
+        Look got;
+        if ((!vt_look(vt, i / 80, i % 80, &got) || !(got == want[i % 4])) && ++mismatches <= 5)
+            ADD_FAILURE() << "cell " << i % 80 << "," << i / 80;
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(vt.cell(0, 1).chars[0], (uint32_t)' ');
+    VTermScreenCell last = vt.cell(49, 79);
+    EXPECT_EQ(last.chars[0], (uint32_t)' ');
+    EXPECT_TRUE(vt_colour_is(last.bg, 10, true));
+    // In 16 colours a half of one colour is that console colour exactly.
+    VtScreen vt16(50, 80);
+    terminal_encoder_init(&enc, 80, 50, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8);
+    vt16.feed(encode(&enc, frame));
+    VTermScreenCell upper = vt16.cell(0, 2), lower = vt16.cell(0, 3);
+    EXPECT_EQ(upper.chars[0], 0x2580u);
+    EXPECT_TRUE(vt_colour_is(upper.fg, 14, false) && vt_colour_is(upper.bg, 1, false));
+    EXPECT_EQ(lower.chars[0], 0x2580u);
+    EXPECT_TRUE(vt_colour_is(lower.fg, 1, false) && vt_colour_is(lower.bg, 14, false));
+    EXPECT_TRUE(vt_colour_is(vt16.cell(49, 79).bg, 10, false));
 }
 
 TEST(TerminalLayout, WideShowsEveryQuadrantOfEveryCellAsAHalfBlock)

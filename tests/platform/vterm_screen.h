@@ -2,14 +2,16 @@
 #pragma once
 #include <vterm.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "console/console.h"
 #include "platform/terminal.h"
-#include "platform/terminal_cells.h"
+#include "console/glyphs.h"
 
 struct VtScreen {
     VTerm* vt;
@@ -82,59 +84,6 @@ inline int count(const std::string& s, const std::string& what)
     return n;
 }
 
-inline bool is_blank(uint8_t ch) { return ch == 0 || ch == ' ' || ch == 0xFF; }
-
-// The quadrants (bit 0 upper left, 1 upper right, 2 lower left, 3 lower right) that a space or a
-// block element inks; -1 for any other character.
-inline int block_mask(uint32_t ch)
-{
-    switch (ch) {
-    case 0: case ' ': return 0;
-    case 0x2598: return 1;  case 0x259D: return 2;  case 0x2580: return 3;  case 0x2596: return 4;
-    case 0x258C: return 5;  case 0x259E: return 6;  case 0x259B: return 7;  case 0x2597: return 8;
-    case 0x259A: return 9;  case 0x2590: return 10; case 0x259C: return 11; case 0x2584: return 12;
-    case 0x2599: return 13; case 0x259F: return 14; case 0x2588: return 15;
-    default: return -1;
-    }
-}
-
-// What a terminal cell looks like: a glyph with its colours (box drawing), or the console colour of
-// each of its four quadrants.
-struct Look {
-    uint32_t ch;      // 0 for quadrants
-    int fg, bg;
-    int quadrant[4];
-    bool operator==(const Look& o) const
-    {
-        if (ch != o.ch)
-            return false;
-        if (ch)
-            return fg == o.fg && bg == o.bg;
-        for (int q = 0; q < 4; q++)
-            if (quadrant[q] != o.quadrant[q])
-                return false;
-        return true;
-    }
-};
-
-inline Look mask_look(unsigned mask, int fg, int bg)
-{
-    Look l = {0, 0, 0, {}};
-    for (int q = 0; q < 4; q++)
-        l.quadrant[q] = mask >> q & 1 ? fg : bg;
-    return l;
-}
-
-// What the grid layout must show for a cell: box drawing as it is, anything else as the quadrants
-// of the grid mask in the cell's two colours.
-inline Look grid_look(DisplayCell c)
-{
-    int fg = c.attr & 15, bg = c.attr >> 4;
-    if (c.ch >= 0xB3 && c.ch <= 0xDA && fg != bg)
-        return {expected_char(c.ch), fg, bg, {}};
-    return mask_look(terminal_grid_masks[c.ch], fg, bg);
-}
-
 // The palette index a terminal colour stands for, -1 for none.
 inline int vt_console_colour(const VTermColor& got, bool truecolour)
 {
@@ -144,34 +93,121 @@ inline int vt_console_colour(const VTermColor& got, bool truecolour)
     return -1;
 }
 
-// Whether terminal cell (row, col) shows `want`; a blank's foreground does not count.
-inline bool vt_shows(const VtScreen& vt, int row, int col, const Look& want, bool truecolour)
+// A terminal colour as sRGB: the 24-bit value as it is, an ANSI index as the console colour it stands
+// for (the show sends console colour c as that index).
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+};
+
+inline Rgb vt_rgb(const VTermColor& got)
+{
+    if (VTERM_COLOR_IS_RGB(&got))
+        return {got.rgb.red, got.rgb.green, got.rgb.blue};
+    int a = got.indexed.idx & 15;
+    int c = ((a & 1) << 2) | (a & 2) | ((a & 4) >> 2) | (a & 8);
+    return {console_palette[c][0], console_palette[c][1], console_palette[c][2]};
+}
+
+inline Rgb palette_rgb(int c) { return {console_palette[c][0], console_palette[c][1], console_palette[c][2]}; }
+
+// What a terminal cell of half blocks shows: the colour of its upper and of its lower half.
+struct Look {
+    Rgb upper, lower;
+    bool operator==(const Look& o) const { return upper == o.upper && lower == o.lower; }
+};
+
+// Reads a cell drawn as a space on a colour or an upper half block; false for anything else (other
+// glyphs are never sent in the half-block layouts, nor a full block, whose seam shows in many fonts).
+inline bool vt_look(const VtScreen& vt, int row, int col, Look* look)
 {
     VTermScreenCell got = vt.cell(row, col);
     if (got.width != 1)
         return false;
-    int fg = vt_console_colour(got.fg, truecolour), bg = vt_console_colour(got.bg, truecolour);
-    if (want.ch)
-        return got.chars[0] == want.ch && fg == want.fg && bg == want.bg;
-    int mask = block_mask(got.chars[0]);
-    // A block with more than two quadrants inked is never sent: its complement in swapped colours
-    // looks the same and leaves less of a seam where a font's blocks fall short of the cell.
-    if (mask < 0 || __builtin_popcount((unsigned)mask) > 2)
-        return false;
-    for (int q = 0; q < 4; q++)
-        if ((mask >> q & 1 ? fg : bg) != want.quadrant[q])
-            return false;
-    return true;
+    if (got.chars[0] == ' ') {
+        look->upper = look->lower = vt_rgb(got.bg);
+        return true;
+    }
+    if (got.chars[0] == 0x2580) {
+        look->upper = vt_rgb(got.fg);
+        look->lower = vt_rgb(got.bg);
+        return !(look->upper == look->lower);   // one colour is sent as a space
+    }
+    return false;
 }
 
-// Every visible cell of the grid layout shows the frame.
+inline double linear_of(int v)
+{
+    double c = v / 255.0;
+    return c <= 0.04045 ? c / 12.92 : pow((c + 0.055) / 1.055, 2.4);
+}
+
+inline int srgb_of(double l)
+{
+    double s = l <= 0.0031308 ? l * 12.92 : 1.055 * pow(l, 1 / 2.4) - 0.055;
+    return (int)lround(s * 255);
+}
+
+// Glyph pixels inked in the upper (half 0) or lower (half 1) four rows of the 8 x 8 font.
+inline int half_ink(uint8_t ch, int half)
+{
+    int n = 0;
+    for (int y = 4 * half; y < 4 * half + 4; y++)
+        n += __builtin_popcount(console_font8x8[ch][y]);
+    return n;
+}
+
+// The grid layout shows each half of a console cell as the mean, in linear light, of its 32 glyph
+// pixels in the cell's two colours.
+inline Rgb half_mean(DisplayCell c, int half)
+{
+    int ink = half_ink(c.ch, half);
+    const uint8_t* fg = console_palette[c.attr & 15];
+    const uint8_t* bg = console_palette[c.attr >> 4];
+    int out[3];
+    for (int k = 0; k < 3; k++)
+        out[k] = srgb_of((ink * linear_of(fg[k]) + (32 - ink) * linear_of(bg[k])) / 32);
+    return {out[0], out[1], out[2]};
+}
+
+// Whether a half of a console cell is one console colour throughout; that colour, else -1.
+inline int half_console_colour(DisplayCell c, int half)
+{
+    int ink = half_ink(c.ch, half);
+    if ((c.attr & 15) == (c.attr >> 4) || ink == 0)
+        return c.attr >> 4;
+    return ink == 32 ? c.attr & 15 : -1;
+}
+
+// Glyphs whose halves are each one colour: with 16 colours the grid shows them exactly.
+inline uint8_t blocky_glyph(unsigned r)
+{
+    static const uint8_t GLYPHS[] = {0x00, ' ', 0xDB, 0xDC, 0xDF, 0xFF};
+    return GLYPHS[r % sizeof GLYPHS];
+}
+
+inline bool near_rgb(Rgb a, Rgb b) { return abs(a.r - b.r) <= 1 && abs(a.g - b.g) <= 1 && abs(a.b - b.b) <= 1; }
+
+// Every visible cell of the grid layout shows the frame: with 24-bit colours each half the mean of
+// its glyph pixels (within one level, the rounding of the show's 12-bit linear light); with 16
+// colours each half that is one console colour shows it exactly (mixed halves are dithered).
 inline void expect_shows(const VtScreen& vt, const DisplayCell* cells, bool truecolour, int left = 0, int top = 0)
 {
     int mismatches = 0;
     for (int row = 0; row < DISPLAY_ROWS && row + top < vt.rows; row++)
         for (int col = 0; col < DISPLAY_COLS && col + left < vt.cols; col++) {
             DisplayCell c = cells[row * DISPLAY_COLS + col];
-            if (!vt_shows(vt, row + top, col + left, grid_look(c), truecolour) && ++mismatches <= 5)
+            Look got;
+            bool ok = vt_look(vt, row + top, col + left, &got);
+            for (int half = 0; half < 2 && ok; half++) {
+                Rgb shown = half ? got.lower : got.upper;
+                int pure = half_console_colour(c, half);
+                if (truecolour)
+                    ok = near_rgb(shown, half_mean(c, half));
+                else if (pure >= 0)
+                    ok = shown == palette_rgb(pure);
+            }
+            if (!ok && ++mismatches <= 5)
                 ADD_FAILURE() << "cell " << col << "," << row << " ch " << (int)c.ch << " attr " << (int)c.attr
                               << " shows U+" << std::hex << vt.cell(row + top, col + left).chars[0];
         }

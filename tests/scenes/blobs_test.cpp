@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "demo/demo.h"
+#include "demo/assets.h"
 #include "scenes/blobs_local.h"
 
 namespace {

@@ -30,22 +30,22 @@ struct EmitterTest : ::testing::Test {
 TEST_F(EmitterTest, CreateTakesTheLowestFreeEmitterAndRefusesWhenNoneIsLeft)
 {
     for (int i = 0; i < EMITTERS; i++) {
-        EXPECT_EQ(emitter_create(1, 0x112233), i);
+        EXPECT_EQ(emitter_create(DISC_ADD, 0x112233), i);
         EXPECT_EQ(emitters[i].allocated, -1);
         EXPECT_EQ(emitters[i].colour, 0x112233u);
     }
-    EXPECT_EQ(emitter_create(1, 0), -1);
+    EXPECT_EQ(emitter_create(DISC_ADD, 0), -1);
 
     // Shut-down frees them all again.
     emitters_free();
     emitters_init();
-    EXPECT_EQ(emitter_create(2, 0), 0);
+    EXPECT_EQ(emitter_create(DISC_AVERAGE, 0), 0);
     EXPECT_EQ(emitters[0].mode, 2);
 }
 
 TEST_F(EmitterTest, EmitPlacesCountPlusOneParticlesAtTheLowestDeadSlots)
 {
-    int e = emitter_create(1, 0x3F3F3F);
+    int e = emitter_create(DISC_ADD, 0x3F3F3F);
     const fixed pos[3] = {4096, -8192, 12};
     const fixed vel[3] = {1, 2, 3};
 
@@ -76,7 +76,7 @@ TEST_F(EmitterTest, EmitPlacesCountPlusOneParticlesAtTheLowestDeadSlots)
 
 TEST_F(EmitterTest, FullEmitterPlacesNothingButStillSetsLastLife)
 {
-    int e = emitter_create(1, 0);
+    int e = emitter_create(DISC_ADD, 0);
     emitter_emit(e, 100, EMITTER_PARTICLES - 1, ORIGIN, ORIGIN);
     EXPECT_EQ(alive(e), EMITTER_PARTICLES);
     emitters[e].body.vertices[5].x = 77;
@@ -89,7 +89,7 @@ TEST_F(EmitterTest, FullEmitterPlacesNothingButStillSetsLastLife)
 TEST_F(EmitterTest, UpdateMovesDampsAndGrowsAndKeepsGravityOffTheDamping)
 {
     emitter_set_gravity(-0.03125f);
-    int e = emitter_create(1, 0);
+    int e = emitter_create(DISC_ADD, 0);
     const fixed vel[3] = {4096, 4096, -4096};
     emitter_emit(e, 4000, 0, ORIGIN, vel);
     emitter_update(e, 16);
@@ -108,7 +108,7 @@ TEST_F(EmitterTest, UpdateMovesDampsAndGrowsAndKeepsGravityOffTheDamping)
 
 TEST_F(EmitterTest, ZeroDtChangesOnlyTheSizes)
 {
-    int e = emitter_create(1, 0);
+    int e = emitter_create(DISC_ADD, 0);
     const fixed pos[3] = {100, 200, 300};
     const fixed vel[3] = {-5000, 7000, 123};
     emitter_emit(e, 3000, 0, pos, vel);
@@ -127,7 +127,7 @@ TEST_F(EmitterTest, ZeroDtChangesOnlyTheSizes)
 
 TEST_F(EmitterTest, ParticleReachingZeroIsMovedOnceMoreThenTheEmitterGoesIdle)
 {
-    int e = emitter_create(1, 0);
+    int e = emitter_create(DISC_ADD, 0);
     const fixed vel[3] = {4096, 0, 0};
     emitter_emit(e, 100, 0, ORIGIN, vel);
 
@@ -152,12 +152,12 @@ TEST_F(EmitterTest, ParticleReachingZeroIsMovedOnceMoreThenTheEmitterGoesIdle)
 
 TEST_F(EmitterTest, UpdateDrawSkipsIdleEmittersUntilTheNextEmission)
 {
-    int e = emitter_create(1, 0);
+    int e = emitter_create(DISC_ADD, 0);
     emitter_emit(e, 1000, 0, ORIGIN, ORIGIN);
     emitters[e].last_life = 0;  // as if every particle had died
     emitters_update_draw(100);
     EXPECT_EQ(emitters[e].particles[0].life, 1000);
-    EXPECT_EQ(emitter_create(1, 0), 1);  // the idle one is still taken
+    EXPECT_EQ(emitter_create(DISC_ADD, 0), 1);  // the idle one is still taken
 
     emitter_emit(e, 1000, -1, ORIGIN, ORIGIN);  // places nothing but wakes the emitter
     emitters_update_draw(100);
@@ -170,7 +170,7 @@ TEST_F(EmitterTest, BadIndicesAndAFreedPoolAreIgnored)
     emitter_emit(EMITTERS, 100, 0, ORIGIN, ORIGIN);
     emitter_update(-1, 16);
     emitter_update(EMITTERS, 16);
-    int e = emitter_create(1, 0);
+    int e = emitter_create(DISC_ADD, 0);
     emitters_free();
     EXPECT_EQ(emitters[e].body.vertices, nullptr);
     emitter_emit(e, 100, 0, ORIGIN, ORIGIN);

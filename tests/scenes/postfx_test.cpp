@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "demo/demo.h"
+#include "demo/assets.h"
+#include "demo/random.h"
 #include "scenes/scenes.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "demo/demo.h"
+#include "demo/random.h"
 #include "scenes/scenes.h"
 
 namespace {

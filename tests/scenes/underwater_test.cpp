@@ -5,7 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "demo/demo.h"
+#include "demo/assets.h"
+#include "demo/random.h"
 #include "scenes/scenes.h"
 
 namespace {
@@ -209,7 +210,7 @@ TEST_F(UnderwaterTest, PartsOutsideTheLettersAreSafe)
 TEST_F(UnderwaterTest, WithoutAFreeEmitterTheSceneDrawsNoParticles)
 {
     for (int i = 0; i < EMITTERS; i++)
-        ASSERT_EQ(emitter_create(1, 0), i);
+        ASSERT_EQ(emitter_create(DISC_ADD, 0), i);
     const fixed zero[3] = {0, 0, 0};
     emitter_emit(3, 1000, 0, zero, zero);
 

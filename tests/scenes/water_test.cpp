@@ -5,7 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "demo/demo.h"
+#include "demo/assets.h"
+#include "demo/random.h"
 #include "scenes/scenes.h"
 
 namespace {
