@@ -6,14 +6,7 @@
 
 #include "gfx3d_helpers.h"
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
 #include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
 
 using namespace gfx3d_test;
 

@@ -40,9 +40,19 @@ PY
         }
         "$show" --window "$work/pic.tga" > "$work/out.txt" 2>&1 &
         pid=$!
-        for i in $(seq 50); do xdotool search --name "KERV16" >/dev/null 2>&1 && break; sleep 0.2; done
-        sleep 1.5
-        import -window root "$work/shot.png"
+        for i in $(seq 150); do xdotool search --name "KERV16" >/dev/null 2>&1 && break; sleep 0.2; done
+        # On a loaded machine the window may take seconds to map and draw: grab the screen until it
+        # shows more than the two colours of the bare root window and two grabs in a row agree (60 s at most).
+        last=
+        for i in $(seq 120); do
+            import -window root "$work/shot.png" 2>/dev/null
+            look=$(convert "$work/shot.png" -format "%k %#" info: 2>/dev/null)
+            if [ "${look%% *}" -gt 2 ] 2>/dev/null; then
+                [ "$look" = "$last" ] && break
+                last=$look
+            fi
+            sleep 0.5
+        done
         win=$(xdotool search --name "KERV16" | head -1)
         if [ "$action" = escape ]; then
             xdotool key --window "$win" Escape

@@ -8,9 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_TGA
-#define STBI_NO_STDIO_WARNINGS
 #include <stb/stb_image.h>
 
 namespace {

@@ -64,5 +64,16 @@ struct Song {
 int song_load(const char* path, Song* song);  // 1 on success; prints "path:line: problem" otherwise
 int song_bars(const Song* song);
 
+// The voices (voices.cpp), played by the arrangement and summed by the mix.
+extern uint32_t voice_noise_state;  // the shared noise generator; droplets start on its bits
+float voice_noise(void);            // the next white-noise sample, -1..1
+void voices_reset(void);            // nothing sounding, the noise back at its seed
+// ins: Instrument; freq in Hz; gate_len in samples; pan -1 left .. 1 right; cutoff in Hz (bass and pad).
+// Takes a free voice, or the oldest one when all are sounding.
+void voice_start(int ins, double freq, long gate_len, float level, float pan, float cutoff);
+// Adds one sample of every sounding voice, panned, to l and r, its reverb share to *send and the
+// lead's to *delay_in; master scales every voice but the rain droplets.
+void voices_mix(float master, float* l, float* r, float* send, float* delay_in);
+
 // Renders the whole song, interleaved stereo floats in -1..1; returns the frame count (allocated with new[]).
 long synth_render(const Song* song, float** out);
