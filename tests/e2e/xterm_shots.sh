@@ -49,16 +49,17 @@ PY
 done
 [ -n "$pictures" ] || fail "no test pictures in $cache"
 
-# The show sends the console colours as their exact values (COLORTERM=truecolor, set inside the terminal:
-# xterm does not pass it on), so the scores compare like with like rather than with xterm's theme.
+# xterm sets no COLORTERM (and none is passed on here): the show takes 24-bit colour from TERM=xterm and
+# sends the console colours as their exact values, so the scores compare like with like, not xterm's theme.
 # shot NAME FONT COLSxROWS TGA: the viewer on the picture until its drawing is still, a screenshot, Escape.
 # Leaves $work/NAME.FONT.SIZE.png and the show's status and standard error beside it.
 shot() {
     local name=$1 font=$2 size=$3 tga=$4 run=$work/$1.$2.$3
     local data=$PWD
     rm -f "$run".*
-    xterm $(xterm_font_args "$font") "${XTERM_NO_RESIZE[@]}" -geometry "$size" -bg black -fg white -b 0 -T kerv16-shot \
-        -e sh -c 'echo "$WINDOWID" > "$1.window"; cd "$2" && COLORTERM=truecolor "$3" --stats "$4" 2> "$1.stderr"
+    env -u COLORTERM -u KERV16_COLOURS \
+        xterm $(xterm_font_args "$font") "${XTERM_NO_RESIZE[@]}" -geometry "$size" -bg black -fg white -b 0 -T kerv16-shot \
+        -e sh -c 'echo "$WINDOWID" > "$1.window"; cd "$2" && "$3" --stats "$4" 2> "$1.stderr"
                  echo $? > "$1.status"' \
         sh "$run" "$data" "$show" "$tga" 2>"$run.xterm" &
     local xterm_pid=$! t0

@@ -29,7 +29,10 @@ void random_frame(std::mt19937& rng, DisplayCell* cells)
 // What every cell of a terminal shows now.
 std::vector<Look> looks(const VtScreen& vt)
 {
-    std::vector<Look> all((size_t)vt.rows * vt.cols, Look{{-1, -1, -1}, {-1, -1, -1}});
+    Look none;
+    for (Rgb& q : none.quadrant)
+        q = {-1, -1, -1};
+    std::vector<Look> all((size_t)vt.rows * vt.cols, none);
     for (int row = 0; row < vt.rows; row++)
         for (int col = 0; col < vt.cols; col++)
             vt_look(vt, row, col, &all[(size_t)row * vt.cols + col]);

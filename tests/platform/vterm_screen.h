@@ -111,29 +111,45 @@ inline Rgb vt_rgb(const VTermColor& got)
 
 inline Rgb palette_rgb(int c) { return {console_palette[c][0], console_palette[c][1], console_palette[c][2]}; }
 
-// What a terminal cell of half blocks shows: the colour of its upper and of its lower half.
+// The quadrants (bit 0 upper left, 1 upper right, 2 lower left, 3 lower right) that a space or a
+// block element inks; -1 for any other character.
+inline int block_mask(uint32_t ch)
+{
+    switch (ch) {
+    case ' ': return 0;
+    case 0x2598: return 1;  case 0x259D: return 2;  case 0x2580: return 3;  case 0x2596: return 4;
+    case 0x258C: return 5;  case 0x259E: return 6;  case 0x259B: return 7;  case 0x2597: return 8;
+    case 0x259A: return 9;  case 0x2590: return 10; case 0x259C: return 11; case 0x2584: return 12;
+    case 0x2599: return 13; case 0x259F: return 14; case 0x2588: return 15;
+    default: return -1;
+    }
+}
+
+// What a terminal cell shows: the colour of each of its quadrants.
 struct Look {
-    Rgb upper, lower;
-    bool operator==(const Look& o) const { return upper == o.upper && lower == o.lower; }
+    Rgb quadrant[4];
+    bool operator==(const Look& o) const
+    {
+        for (int q = 0; q < 4; q++)
+            if (!(quadrant[q] == o.quadrant[q]))
+                return false;
+        return true;
+    }
 };
 
-// Reads a cell drawn as a space on a colour or an upper half block; false for anything else (other
-// glyphs are never sent in the half-block layouts, nor a full block, whose seam shows in many fonts).
+// Reads a cell drawn as a space on a colour or a block element of at most two quadrants, two of
+// them including the upper left one (a fuller block is sent as its complement in swapped colours,
+// which leaves less of a seam where a font's blocks fall short of the cell); false for anything else.
 inline bool vt_look(const VtScreen& vt, int row, int col, Look* look)
 {
     VTermScreenCell got = vt.cell(row, col);
-    if (got.width != 1)
+    int mask = block_mask(got.chars[0]);
+    int inked = __builtin_popcount((unsigned)mask);
+    if (got.width != 1 || mask < 0 || inked > 2 || (inked == 2 && !(mask & 1)))
         return false;
-    if (got.chars[0] == ' ') {
-        look->upper = look->lower = vt_rgb(got.bg);
-        return true;
-    }
-    if (got.chars[0] == 0x2580) {
-        look->upper = vt_rgb(got.fg);
-        look->lower = vt_rgb(got.bg);
-        return !(look->upper == look->lower);   // one colour is sent as a space
-    }
-    return false;
+    for (int q = 0; q < 4; q++)
+        look->quadrant[q] = vt_rgb(mask >> q & 1 ? got.fg : got.bg);
+    return mask == 0 || !(vt_rgb(got.fg) == vt_rgb(got.bg));   // one colour is sent as a space
 }
 
 inline double linear_of(int v)
@@ -148,26 +164,85 @@ inline int srgb_of(double l)
     return (int)lround(s * 255);
 }
 
-// Glyph pixels inked in the upper (half 0) or lower (half 1) four rows of the 8 x 8 font.
-inline int half_ink(uint8_t ch, int half)
+// Glyph pixels inked in a 4 x 4 quadrant of the 8 x 8 font (0 upper left, 1 upper right, 2 lower
+// left, 3 lower right), and in the upper (half 0) or lower (half 1) four rows.
+inline int quadrant_ink(uint8_t ch, int q)
 {
     int n = 0;
-    for (int y = 4 * half; y < 4 * half + 4; y++)
-        n += __builtin_popcount(console_font8x8[ch][y]);
+    for (int y = 4 * (q >> 1); y < 4 * (q >> 1) + 4; y++)
+        n += __builtin_popcount((unsigned)(console_font8x8[ch][y] >> (q & 1 ? 0 : 4) & 15));
     return n;
 }
 
-// The grid layout shows each half of a console cell as the mean, in linear light, of its 32 glyph
-// pixels in the cell's two colours.
-inline Rgb half_mean(DisplayCell c, int half)
+inline int half_ink(uint8_t ch, int half) { return quadrant_ink(ch, 2 * half) + quadrant_ink(ch, 2 * half + 1); }
+
+// A quadrant's mean colour in linear light: its ink in the foreground, the rest in the background.
+inline void quadrant_linear(DisplayCell c, int q, double out[3])
 {
-    int ink = half_ink(c.ch, half);
-    const uint8_t* fg = console_palette[c.attr & 15];
-    const uint8_t* bg = console_palette[c.attr >> 4];
-    int out[3];
+    int ink = quadrant_ink(c.ch, q);
     for (int k = 0; k < 3; k++)
-        out[k] = srgb_of((ink * linear_of(fg[k]) + (32 - ink) * linear_of(bg[k])) / 32);
-    return {out[0], out[1], out[2]};
+        out[k] = (ink * linear_of(console_palette[c.attr & 15][k]) +
+                  (16 - ink) * linear_of(console_palette[c.attr >> 4][k])) / 16;
+}
+
+inline Rgb rgb_of_linear(const double l[3]) { return {srgb_of(l[0]), srgb_of(l[1]), srgb_of(l[2])}; }
+
+inline double rgb_distance(Rgb a, Rgb b)
+{
+    double dr = a.r - b.r, dg = a.g - b.g, db = a.b - b.b;
+    return 3 * dr * dr + 4 * dg * dg + 2 * db * db;
+}
+
+// How far the two mean colours of a split of a cell's quadrants (group 1: the quadrants in mask)
+// lie from the quadrants' own colours; the means go to mean.
+inline double split_error(DisplayCell c, unsigned mask, Rgb mean[2])
+{
+    double lin[4][3], sum[2][3] = {}, n[2] = {0, 0};
+    for (int q = 0; q < 4; q++) {
+        quadrant_linear(c, q, lin[q]);
+        int g = mask >> q & 1;
+        n[g]++;
+        for (int k = 0; k < 3; k++)
+            sum[g][k] += lin[q][k];
+    }
+    for (int g = 0; g < 2; g++) {
+        for (int k = 0; k < 3 && n[g]; k++)
+            sum[g][k] /= n[g];
+        mean[g] = rgb_of_linear(sum[g]);
+    }
+    double error = 0;
+    for (int q = 0; q < 4; q++)
+        error += rgb_distance(rgb_of_linear(lin[q]), mean[mask >> q & 1]);
+    return error;
+}
+
+inline bool near_rgb(Rgb a, Rgb b) { return abs(a.r - b.r) <= 1 && abs(a.g - b.g) <= 1 && abs(a.b - b.b) <= 1; }
+
+// Whether a grid cell in 24-bit colour shows console cell c: its quadrants in at most two colours,
+// each the mean in linear light of the quadrants it covers (within one level, the rounding of the
+// show's 12-bit linear light), split so that no other split fits the quadrants clearly better.
+inline bool grid_shows_24bit(const Look& got, DisplayCell c)
+{
+    unsigned mask = 0;
+    int other = -1;
+    for (int q = 1; q < 4; q++) {
+        if (got.quadrant[q] == got.quadrant[0])
+            continue;
+        if (other >= 0 && !(got.quadrant[q] == got.quadrant[other]))
+            return false;   // a third colour
+        other = other < 0 ? q : other;
+        mask |= 1u << q;
+    }
+    Rgb mean[2];
+    double error = split_error(c, mask, mean);
+    if (!near_rgb(got.quadrant[0], mean[0]) || (other >= 0 && !near_rgb(got.quadrant[other], mean[1])))
+        return false;
+    for (unsigned split = 0; split < 16; split += 2) {
+        Rgb m[2];
+        if (split_error(c, split, m) * 1.02 + 100 < error)
+            return false;
+    }
+    return true;
 }
 
 // Whether a half of a console cell is one console colour throughout; that colour, else -1.
@@ -186,11 +261,9 @@ inline uint8_t blocky_glyph(unsigned r)
     return GLYPHS[r % sizeof GLYPHS];
 }
 
-inline bool near_rgb(Rgb a, Rgb b) { return abs(a.r - b.r) <= 1 && abs(a.g - b.g) <= 1 && abs(a.b - b.b) <= 1; }
-
-// Every visible cell of the grid layout shows the frame: with 24-bit colours each half the mean of
-// its glyph pixels (within one level, the rounding of the show's 12-bit linear light); with 16
-// colours each half that is one console colour shows it exactly (mixed halves are dithered).
+// Every visible cell of the grid layout shows the frame: with 24-bit colours as grid_shows_24bit
+// says; with 16 colours as upper half blocks, each half that is one console colour exactly that
+// colour (mixed halves are dithered).
 inline void expect_shows(const VtScreen& vt, const DisplayCell* cells, bool truecolour, int left = 0, int top = 0)
 {
     int mismatches = 0;
@@ -199,13 +272,14 @@ inline void expect_shows(const VtScreen& vt, const DisplayCell* cells, bool true
             DisplayCell c = cells[row * DISPLAY_COLS + col];
             Look got;
             bool ok = vt_look(vt, row + top, col + left, &got);
-            for (int half = 0; half < 2 && ok; half++) {
-                Rgb shown = half ? got.lower : got.upper;
-                int pure = half_console_colour(c, half);
-                if (truecolour)
-                    ok = near_rgb(shown, half_mean(c, half));
-                else if (pure >= 0)
-                    ok = shown == palette_rgb(pure);
+            if (ok && truecolour) {
+                ok = grid_shows_24bit(got, c);
+            } else if (ok) {
+                ok = got.quadrant[0] == got.quadrant[1] && got.quadrant[2] == got.quadrant[3];
+                for (int half = 0; half < 2 && ok; half++) {
+                    int pure = half_console_colour(c, half);
+                    ok = pure < 0 || got.quadrant[2 * half] == palette_rgb(pure);
+                }
             }
             if (!ok && ++mismatches <= 5)
                 ADD_FAILURE() << "cell " << col << "," << row << " ch " << (int)c.ch << " attr " << (int)c.attr

@@ -19,8 +19,9 @@ now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 for size in 160x50 80x24; do
     rm -f "$work/window" "$work/status"
-    xterm $(xterm_font_args dejavu) "${XTERM_NO_RESIZE[@]}" -geometry "$size" -bg black -fg white -b 0 \
-        -e sh -c 'echo "$WINDOWID" > "$1/window"; cd "$2" && COLORTERM=truecolor ./kerv16; echo $? > "$1/status"' \
+    env -u COLORTERM -u KERV16_COLOURS \
+        xterm $(xterm_font_args dejavu) "${XTERM_NO_RESIZE[@]}" -geometry "$size" -bg black -fg white -b 0 \
+        -e sh -c 'echo "$WINDOWID" > "$1/window"; cd "$2" && ./kerv16; echo $? > "$1/status"' \
         sh "$work" "$build" &
     xterm_pid=$!
     for i in $(seq 50); do [ -s "$work/window" ] && break; sleep 0.1; done
