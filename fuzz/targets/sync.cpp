@@ -1,5 +1,6 @@
 // sync.cpp -- fuzz target: any bytes as a sync track, evaluated around every key and far outside them
 #include "fuzz_input.h"
+#include "gfx3d/gfx3d.h"
 #include "timeline/timeline.h"
 
 #include <cmath>
@@ -22,8 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             rows.push_back(track.keys[i].row + step);
     for (double row : rows) {
         // The scenes take values as angles and sizes: a NaN would pass on into their fixed point.
-        if (!std::isfinite(sync_get_value(&track, row)))
+        float value = sync_get_value(&track, row);
+        if (!std::isfinite(value))
             fuzz_fail("a loaded track evaluates to a value that is not finite");
+        // The water scene turns "time" into angles: every rotation stays defined for any value.
+        Mat4 m;
+        mat_rotate_x(&m, value);
+        mat_rotate_y(&m, value);
+        mat_rotate_z(&m, value);
     }
     free(track.keys);
     return 0;

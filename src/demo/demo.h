@@ -42,6 +42,7 @@ int demo_stop(void);                   // shut-down in order; 0 when a capture f
 int demo_main(int argc, char** argv);  // the whole program; returns the exit status
 void demo_handle_key(void);            // the main loop's key step: reads one waiting key, may seek
 void show_picture(const char* name);   // viewer mode: the picture until a key is waiting
+int demo_viewer_is_gml(const char* arg);  // 1: the argument is replayed as a drawing, else shown as a picture
 
 // ---- pacing: at most N frames a second, sleeping between them ----
 

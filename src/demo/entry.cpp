@@ -64,25 +64,31 @@ static void print_stats(uint32_t opened_ms, uint32_t closed_ms, long loop_frames
         fprintf(stderr, "kerv16: unpaced\n");
 }
 
-// The mode comes from the upper-cased last four characters; the file opens under its own name.
+// The file opens under its own name; only the mode comes from the upper-cased ending.
 static void run_viewer(const char* arg)
 {
-    size_t n = strlen(arg);
-    char tail[5] = "";
-    if (n >= 4) {
-        for (int i = 0; i < 4; i++) {
-            char c = arg[n - 4 + i];
-            tail[i] = c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
-        }
-        tail[4] = 0;
-    }
-    if (strcmp(tail, ".GML") == 0)
+    if (demo_viewer_is_gml(arg))
         gml_replay(arg);
     else
         show_picture(arg);
 }
 
 // ---- public functions ----
+
+// The last four characters, each upper-cased on its own (a-z only), against ".GML" byte for byte.
+int demo_viewer_is_gml(const char* arg)
+{
+    size_t n = arg ? strlen(arg) : 0;
+    if (n < 4)
+        return 0;
+    char tail[5];
+    for (int i = 0; i < 4; i++) {
+        char c = arg[n - 4 + i];
+        tail[i] = c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+    }
+    tail[4] = 0;
+    return strcmp(tail, ".GML") == 0;
+}
 
 // Reads one key and acts on it; every key read writes end_flag.
 void demo_handle_key(void)

@@ -4,6 +4,7 @@
 #include "platform/file.h"
 #include "tga/tga.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -232,8 +233,10 @@ void image_load_raw(const char* name, Image* image)
     image_size_from_name(name, &width, &height);
     FILE* file = file_open_data(name);
     if (!file) {
-        msg_print(stdout, "EEEEEEEEEEEK!!!     file not found!!");
-        not_loaded(name, file_problem());
+        if (errno == ENOENT)
+            msg_print(stdout, "EEEEEEEEEEEK!!!     file not found!! (%s)\n", name);
+        else
+            not_loaded(name, file_problem());  // there, but not a file that can be read
         return;
     }
     if (width == 0 || height == 0) {
@@ -245,8 +248,7 @@ void image_load_raw(const char* name, Image* image)
     uint32_t* pixels = count > TGA_MAX_PIXELS ? nullptr : (uint32_t*)malloc(count * sizeof(uint32_t));
     if (!pixels) {
         fclose(file);
-        msg_print(stdout, "EEEEEEEEEEEK!!!     not nuff mem!!");
-        not_loaded(name, "out of memory");
+        msg_print(stdout, "EEEEEEEEEEEK!!!     not nuff mem!! (%s: %d x %d pixels)\n", name, width, height);
         return;
     }
     size_t got = fread(pixels, count * sizeof(uint32_t), 1, file);

@@ -25,7 +25,11 @@ uint32_t* screen_create(void)
 
 uint32_t* screen_pixels(void) { return screen; }
 
-void screen_present(void) { present_screen(screen); }
+void screen_present(void)
+{
+    if (screen)  // nothing to show before screen_create
+        present_screen(screen);
+}
 
 void put_pixel(int x, int y, uint32_t colour)
 {

@@ -104,6 +104,7 @@ inline fixed fixed_mul_quick(fixed a, fixed b)  // same results as fixed_mul, sp
 inline fixed fixed_div(fixed a, fixed b) { return b ? (fixed)(((int64_t)a * 4096) / b) : 0; }
 inline fixed fixed_add(fixed a, fixed b) { return (fixed)((uint32_t)a + (uint32_t)b); }
 inline fixed fixed_sub(fixed a, fixed b) { return (fixed)((uint32_t)a - (uint32_t)b); }
+inline fixed fixed_neg(fixed a) { return (fixed)(0u - (uint32_t)a); }  // -INT32_MIN wraps to itself
 inline fixed fixed_mul_int(fixed a, int n) { return (fixed)((uint32_t)a * (uint32_t)n); }
 int int_times_float(int a, float x);  // a * x in single precision, truncated toward zero
 float table_sin(float angle);         // radians, any value; interpolates sine_table

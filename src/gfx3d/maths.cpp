@@ -109,21 +109,21 @@ void mat_rotate_x(Mat4* m, float angle)
 {
     fixed c = fixed_from_float(table_cos(angle)), s = fixed_from_float(table_sin(angle));
     mat_identity(m);
-    m->m[5] = c, m->m[6] = s, m->m[9] = -s, m->m[10] = c;
+    m->m[5] = c, m->m[6] = s, m->m[9] = fixed_neg(s), m->m[10] = c;
 }
 
 void mat_rotate_y(Mat4* m, float angle)
 {
     fixed c = fixed_from_float(table_cos(angle)), s = fixed_from_float(table_sin(angle));
     mat_identity(m);
-    m->m[0] = c, m->m[2] = -s, m->m[8] = s, m->m[10] = c;
+    m->m[0] = c, m->m[2] = fixed_neg(s), m->m[8] = s, m->m[10] = c;
 }
 
 void mat_rotate_z(Mat4* m, float angle)
 {
     fixed c = fixed_from_float(table_cos(angle)), s = fixed_from_float(table_sin(angle));
     mat_identity(m);
-    m->m[0] = c, m->m[1] = s, m->m[4] = -s, m->m[5] = c;
+    m->m[0] = c, m->m[1] = s, m->m[4] = fixed_neg(s), m->m[5] = c;
 }
 
 // W = -z: points in front of the camera (z > 0) get a negative W.

@@ -40,6 +40,12 @@ static int texture_table_emptied;  // the first texture_load empties the table o
 
 // ---- internal functions ----
 
+// The loaders' own texts, then the file, so the message says which mesh is missing.
+static const char BOF_NOT_FOUND[] = "EEEEEEEEEEEK!!!     file not found!!";
+static const char BOF_NO_MEMORY[] = "EEEEEEEEEEEK!!!     not nuff mem!!";
+
+static void report_fixed(const char* text, const char* name) { msg_print(stdout, "%s (%s)\n", text, name); }
+
 static void report(const char* name, const char* problem)
 {
     msg_print(stdout, "EEEEEEEEEEEK!!!     %s: %s\n", name, problem);
@@ -174,7 +180,12 @@ static void load_bof(const char* name, Mesh* mesh, int animated)
     make_empty(mesh);
     FILE* f = file_open_data(name);
     if (!f) {
-        report(name, errno == ENOENT ? "file not found!!" : file_problem());
+        if (errno == ENOENT)
+            report_fixed(BOF_NOT_FOUND, name);
+        else
+            report(name, file_problem());
+        if (!animated)
+            screen_present();  // the static loader shows the Screen as it stands
         return;
     }
     Mesh m{};
@@ -182,7 +193,10 @@ static void load_bof(const char* name, Mesh* mesh, int animated)
     fclose(f);
     if (!ok) {
         release_arrays(&m);
-        report(name, problem);
+        if (strcmp(problem, "not nuff mem!!") == 0)
+            report_fixed(BOF_NO_MEMORY, name);
+        else
+            report(name, problem);
         return;
     }
     // A loaded mesh starts at the origin with zero angles, whatever the file's position said.

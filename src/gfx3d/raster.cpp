@@ -30,8 +30,6 @@ static uint32_t* target(void)
     return pixels;
 }
 
-static inline int32_t wrap_add(int32_t a, int32_t b) { return (int32_t)((uint32_t)a + (uint32_t)b); }
-
 // The current frame's records, or null when the mesh has none to draw.
 static MeshVertex* drawn_frame(Mesh* mesh)
 {
@@ -49,10 +47,10 @@ static void side_load(Side* s, const MeshEdge* e) { s->x = e->x, s->u = e->u, s-
 
 static void side_step(Side* s, const MeshEdge* e)
 {
-    s->x = wrap_add(s->x, e->dx);
-    s->u = wrap_add(s->u, e->du);
-    s->v = wrap_add(s->v, e->dv);
-    s->depth = wrap_add(s->depth, e->ddepth);
+    s->x = fixed_add(s->x, e->dx);
+    s->u = fixed_add(s->u, e->du);
+    s->v = fixed_add(s->v, e->dv);
+    s->depth = fixed_add(s->depth, e->ddepth);
 }
 
 // ---- public functions ----
@@ -78,9 +76,9 @@ void span_opaque(Span* s)
                 z[i] = depth;
             }
         }
-        depth = wrap_add(depth, s->ddepth);
-        u = wrap_add(u, s->du);
-        v = wrap_add(v, s->dv);
+        depth = fixed_add(depth, s->ddepth);
+        u = fixed_add(u, s->du);
+        v = fixed_add(v, s->dv);
     }
 }
 
@@ -106,9 +104,9 @@ void span_additive(Span* s)
                 z[i] = depth;
             }
         }
-        depth = wrap_add(depth, s->ddepth);
-        u = wrap_add(u, s->du);
-        v = wrap_add(v, s->dv);
+        depth = fixed_add(depth, s->ddepth);
+        u = fixed_add(u, s->du);
+        v = fixed_add(v, s->dv);
     }
 }
 
@@ -139,12 +137,12 @@ void edge_prepare(MeshVertex* a, MeshVertex* b, MeshEdge* e)
     e->dx = fixed_mul(fixed_sub(b->tx, a->tx), r);
     e->ddepth = fixed_mul(fixed_sub(b->tz, a->tz), r);
     if (e->y < 0) {  // starts above the Screen: step the start values down to row 0
-        fixed s = -e->y;
+        fixed s = fixed_neg(e->y);
         e->y = 0;
-        e->u = wrap_add(e->u, fixed_mul(e->du, s));
-        e->v = wrap_add(e->v, fixed_mul(e->dv, s));
-        e->x = wrap_add(e->x, fixed_mul(e->dx, s));
-        e->depth = wrap_add(e->depth, fixed_mul(e->ddepth, s));
+        e->u = fixed_add(e->u, fixed_mul(e->du, s));
+        e->v = fixed_add(e->v, fixed_mul(e->dv, s));
+        e->x = fixed_add(e->x, fixed_mul(e->dx, s));
+        e->depth = fixed_add(e->depth, fixed_mul(e->ddepth, s));
     }
 }
 
@@ -201,9 +199,9 @@ void triangle_draw(const MeshFace* face, Mesh* mesh)
             if (xl < 0) skip = -xl, xl = 0;
             if (xr > SCREEN_W) xr = SCREEN_W;
             s.count = xr - xl;  // columns xl .. xr - 1
-            s.u = wrap_add(left->u, fixed_mul_int(du, skip));
-            s.v = wrap_add(left->v, fixed_mul_int(dv, skip));
-            s.depth = wrap_add(left->depth, fixed_mul_int(ddepth, skip));
+            s.u = fixed_add(left->u, fixed_mul_int(du, skip));
+            s.v = fixed_add(left->v, fixed_mul_int(dv, skip));
+            s.depth = fixed_add(left->depth, fixed_mul_int(ddepth, skip));
             s.dst = pixels + y * SCREEN_W + xl;
             s.zdst = zbuffer + y * SCREEN_W + xl;
             if (s.count > 0) span_fill(&s);

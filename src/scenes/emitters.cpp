@@ -20,9 +20,6 @@ static Emitter* emitter_at(int index)
     return &emitters[index];
 }
 
-// Sums of positions wrap in 32 bits like all fixed-point arithmetic.
-static fixed wrap_add(fixed a, fixed b) { return (fixed)((uint32_t)a + (uint32_t)b); }
-
 // ---- public functions ----
 
 void emitters_init(void)
@@ -102,7 +99,7 @@ void emitter_update(int index, int dt)
     if (!e || !e->body.vertices)
         return;
     float gf = (float)((double)dt * (double)emitter_gravity * 0.01);
-    fixed g = (fixed)(gf * 4096.0f);
+    fixed g = fixed_from_float(gf);  // trunc(gf x 4096), total for any float
     fixed s = fixed_from_float((float)(dt * 0.01));
     fixed k = fixed_from_float((float)pow(0.9995, dt));
     int alive = 0;
@@ -111,7 +108,7 @@ void emitter_update(int index, int dt)
         if (p->life == 0)
             continue;
         // the gravity step goes to vy after the damping, which it therefore skips
-        fixed vy = wrap_add(p->vy, (fixed)(0u - (uint32_t)g));
+        fixed vy = fixed_sub(p->vy, g);
         int64_t life = (int64_t)p->life - dt;
         if (life < 0) {
             p->life = 0;  // dead from now on; a life of exactly 0 is still moved below
@@ -120,9 +117,9 @@ void emitter_update(int index, int dt)
         p->life = life > INT32_MAX ? INT32_MAX : (int32_t)life;
         alive = 1;
         MeshVertex* v = &e->body.vertices[i];
-        v->x = wrap_add(v->x, fixed_mul(p->vx, s));
-        v->y = wrap_add(v->y, fixed_mul(p->vy, s));
-        v->z = wrap_add(v->z, fixed_mul(p->vz, s));
+        v->x = fixed_add(v->x, fixed_mul(p->vx, s));
+        v->y = fixed_add(v->y, fixed_mul(p->vy, s));
+        v->z = fixed_add(v->z, fixed_mul(p->vz, s));
         p->vx = fixed_mul(p->vx, k);
         p->vz = fixed_mul(p->vz, k);
         v->u = 16 - (int32_t)((int64_t)p->life * 12 / 6000);  // grows from 12 to 16 as life runs out

@@ -25,11 +25,14 @@ static int rain_ready;
 
 // ---- internal functions ----
 
-// One cell's new value from its four neighbours in `newer` and its own value in `older`.
+// One cell's new value from its four neighbours in `newer` and its own value in `older`. Sums and
+// differences wrap in 32 bits, so a pool driven far beyond any ripple's height stays defined and exact;
+// the divisions truncate toward zero.
 static inline int32_t wave(int32_t a, int32_t b, int32_t c, int32_t d, int32_t old, int shift)
 {
-    int32_t v = (a + b + c + d) / 2 - old;  // divisions truncate toward zero, as C's do
-    return v - v / (1 << shift);
+    int32_t sum = (int32_t)((uint32_t)a + (uint32_t)b + (uint32_t)c + (uint32_t)d);
+    int32_t v = (int32_t)((uint32_t)(sum / 2) - (uint32_t)old);
+    return (int32_t)((uint32_t)v - (uint32_t)(v / (1 << shift)));
 }
 
 static void rain_drop(RippleField* field)

@@ -117,7 +117,7 @@ static void spawn_particles(int part, int dt)
         if (letter->vertex_count <= 0 || !letter->vertices)
             continue;  // a letter that failed to load sheds nothing
         const MeshVertex* vertex = &letter->vertices[r % letter->vertex_count];
-        if (!(letter->pos_y > 0.99f))
+        if (!((double)letter->pos_y > 0.99))  // a letter resting at 0.99f (just above 0.99) qualifies
             continue;
         fixed position[3] = {
             (fixed)((uint32_t)world_to_fixed(letter->pos_x) + (uint32_t)vertex->x),
@@ -178,8 +178,7 @@ void scene_underwater(int now, float t, int part, float v)
 
     if (part >= 0)
         spawn_particles(part, dt);
-    if (deep_emitter >= 0)
-        emitters_update_draw(dt);  // without an emitter of its own the scene draws no particles
+    emitters_update_draw(dt);  // every emitter keeps moving, also when this scene could not get one
 
     raster_set_additive(1);
     zbuffer_clear();

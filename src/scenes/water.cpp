@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <initializer_list>
 
 #include "demo/assets.h"
 #include "demo/random.h"
@@ -15,7 +14,6 @@ enum {
     PLANE_SIDE = 64,          // vertices per side of the water mesh
     PLANE_VERTICES = PLANE_SIDE * PLANE_SIDE,
     DROP_HEIGHT = 25,         // value of the four cells a drop sets
-    POOL_LIMIT = 1 << 27,     // cell bound that keeps one step inside 32 bits (3 x 2^27 at most)
 };
 
 // Values of the "part" track in this scene; any other part keeps the camera of the last frame and
@@ -52,25 +50,10 @@ static int drop_seed;  // the seed of the frame being stepped, read by the drop 
 
 // ---- internal functions ----
 
-// A seed held for many steps forces one spot over and over and the pool grows without bound
-// (past 32 bits in about two seconds). Ripples never come near the limit; holding the cells inside
-// it only keeps such a runaway pool from overflowing.
-static void pool_bound(RippleField* field)
-{
-    for (int32_t* buffer : {field->older, field->newer})
-        for (int i = 0; i < POOL_SIZE * POOL_SIZE; i++) {
-            if (buffer[i] > POOL_LIMIT)
-                buffer[i] = POOL_LIMIT;
-            else if (buffer[i] < -POOL_LIMIT)
-                buffer[i] = -POOL_LIMIT;
-        }
-}
-
 // Runs before every step: a positive seed reseeds the shared generator, so the same seed drops on
 // the same 2 x 2 spot each step and every later draw of the frame follows from it.
 static void drop_hook(RippleField* field)
 {
-    pool_bound(field);
     if (drop_seed <= 0)
         return;
     demo_srand((uint32_t)drop_seed);

@@ -104,11 +104,8 @@ int tga_read_colour_map(TgaReader* reader, uint8_t** map, uint32_t flags)
         return 0;
     const TgaHeader* h = &reader->header;
     long size = map_bytes(h);
-    if (size == 0) {
-        // A colour-mapped file without map entries cannot be shown: say so rather than "Success".
-        TGA_REPORT(reader, TGA_UNKNOWN_SUB_FORMAT);
-        return 0;
-    }
+    if (size == 0)
+        return 0;  // no report of its own: the image read reports it
     long start = TGA_HEADER_BYTES + h->id_len;
     if (reader->offset != start)
         seek_to(reader, start);
@@ -250,9 +247,10 @@ void tga_read_image(TgaReader* reader, TgaData* data)
     if (data->flags & TGA_WANT_PIXELS) {
         if (h->map_type == 1) {
             if (!tga_read_colour_map(reader, &data->colour_map, data->flags)) {
-                // Without its map the pixel data is not read either.
-                data->flags &= ~(TGA_GOT_COLOURMAP | TGA_WANT_PIXELS);
-                TGA_REPORT(reader, reader->last);
+                // Without its map the pixel data is not read either. A map of no entries fails
+                // without a code of its own; it is named as the sub-format it is, not as "Success".
+                data->flags &= ~TGA_GOT_COLOURMAP;
+                TGA_REPORT(reader, reader->last != TGA_SUCCESS ? reader->last : TGA_UNKNOWN_SUB_FORMAT);
                 return;
             }
             data->flags |= TGA_GOT_COLOURMAP;

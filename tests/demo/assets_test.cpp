@@ -147,4 +147,59 @@ TEST_F(AssetTableTest, ReleaseInTableOrderThenTextures)
     EXPECT_EQ(calls[36], "free textures");
 }
 
+TEST_F(AssetTableTest, EveryRowAndTheLetterTexturesAsTheShowNamesThem)
+{
+    // The table written out: file name and the object each row fills, in order.
+    const void* l[5] = {&logo_letters[0], &logo_letters[1], &logo_letters[2], &logo_letters[3], &logo_letters[4]};
+    const void* le[5] = {&logo_letters_env[0], &logo_letters_env[1], &logo_letters_env[2], &logo_letters_env[3],
+                         &logo_letters_env[4]};
+    struct Row {
+        const char* name;
+        const void* target;
+        bool image;
+    };
+    const Row rows[36] = {
+        {"data/raybg.tga", &blob_background, true},
+        {"data/probe.tga", &blob_probe, true},
+        {"data/plane64.bof|data/probe_blk.tga", &water_mesh, false},
+        {"data/credz1.tga", &overlay_images[0], true},
+        {"data/credz2.tga", &overlay_images[1], true},
+        {"data/logoEnd.tga", &overlay_images[2], true},
+        {"data/ovr_kerv__.tga", &overlay_images[3], true},
+        {"data/ovr_kerv16.tga", &overlay_images[4], true},
+        {"data/greets.tga", &overlay_images[5], true},
+        {"data/info1.tga", &overlay_images[6], true},
+        {"data/info2.tga", &overlay_images[7], true},
+        {"data/info3.tga", &overlay_images[8], true},
+        {"data/info4.tga", &overlay_images[9], true},
+        {"data/g.bof", l[0], false}, {"data/o.bof", l[1], false}, {"data/p.bof", l[2], false},
+        {"data/h.bof", l[3], false}, {"data/y.bof", l[4], false},
+        {"data/g.bof", le[0], false}, {"data/o.bof", le[1], false}, {"data/p.bof", le[2], false},
+        {"data/h.bof", le[3], false}, {"data/y.bof", le[4], false},
+        {"data/k.bof", &event_letters[0], false}, {"data/e.bof", &event_letters[1], false},
+        {"data/r.bof", &event_letters[2], false}, {"data/v.bof", &event_letters[3], false},
+        {"data/1.bof", &event_letters[4], false}, {"data/6.bof", &event_letters[5], false},
+        {"data/k.bof", &event_letters_env[0], false}, {"data/e.bof", &event_letters_env[1], false},
+        {"data/r.bof", &event_letters_env[2], false}, {"data/v.bof", &event_letters_env[3], false},
+        {"data/1.bof", &event_letters_env[4], false}, {"data/6.bof", &event_letters_env[5], false},
+        {"data/sky.bof|data/underwater.tga", &sky_mesh, false},
+    };
+    for (int i = 0; i < 36; i++) {
+        EXPECT_STREQ(asset_table[i].name, rows[i].name) << "row " << i;
+        EXPECT_EQ(asset_table[i].target, rows[i].target) << "row " << i;
+        EXPECT_EQ(asset_table[i].kind == ASSET_IMAGE, rows[i].image) << "row " << i;
+    }
+    EXPECT_EQ(asset_table[36].target, nullptr);
+    EXPECT_EQ(asset_table[36].name, nullptr);
+
+    // The three letter textures, in the order they are loaded.
+    setup_letter_materials();
+    std::vector<std::string> textures;
+    for (const std::string& c : calls)
+        if (c.rfind("texture ", 0) == 0)
+            textures.push_back(c);
+    EXPECT_EQ(textures, (std::vector<std::string>{"texture data/ice gophy.tga", "texture data/ice_env.tga",
+                                                   "texture data/kerv.tga"}));
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "demo/demo.h"
+#include "scenes/scenes.h"
+#include "../scenes/rand_helpers.h"
 #include "gfx2d/gfx2d.h"
 #include "timeline/timeline.h"
 
@@ -193,6 +195,90 @@ TEST_F(ComposeTest, GreetingsPageIsShiftedUp)
     set(TRACK_GREET, 3e9f);  // far past: clamped, no overflow
     compose_frame(0);
     EXPECT_EQ(screen[0], 0u);
+}
+
+TEST_F(ComposeTest, EachSceneGetsItsArguments)
+{
+    const int t = 5000;
+    // Scene 1: part 0 glides the camera by "time" (0.75 x 65 + 0.25 x 39 = 58.5); the seed is
+    // trunc("var") = 7, and the two steps due reseed with it before their two draws.
+    set(TRACK_SCENE, 1), set(TRACK_PART, 0), set(TRACK_TIME, 0.25f), set(TRACK_VAR, 7.9f);
+    pool_initialised = 0;
+    pool_field.last_step = t - 100;
+    compose_frame(t);
+    EXPECT_EQ(camera.pos_x, 58.5f);
+    EXPECT_EQ(rand_state, state_after(7, 2));
+
+    // Scene 5: the letter of part 2 appears at "time"; "var" 2.5 walks the camera halfway from row 2
+    // to row 3: x (-16 + 13) / 2, y (-5 - 1) / 2.
+    emitters_init();
+    scene_underwater_reset();
+    set(TRACK_SCENE, 5), set(TRACK_PART, 2), set(TRACK_TIME, 3.5f), set(TRACK_VAR, 2.5f);
+    compose_frame(t);
+    EXPECT_EQ(letter_appear[2], 3.5f);
+    EXPECT_EQ(camera.pos_x, -1.5f);
+    EXPECT_EQ(camera.pos_y, -3.0f);
+    scene_underwater_reset();
+    emitters_free();
+
+    // Scene 3 takes the demo time: one 33 ms step from 50 ms back.
+    set(TRACK_SCENE, 3);
+    rain_field.last_step = t - 50;
+    compose_frame(t);
+    EXPECT_EQ(rain_field.last_step, t - 17);
+
+    // Scene 2 fills the Screen with the third draw of the frame, after the two flicker draws.
+    set(TRACK_SCENE, 2);
+    demo_srand(4321);
+    uint32_t st = 4321, r = 0;
+    for (int k = 0; k < 3; k++) st = st * 214013u + 2531011u, r = (st >> 16) & 0x7FFF;
+    compose_frame(t);
+    for (int i = 0; i < SCREEN_PIXELS; i += 997) ASSERT_EQ(screen[i], r) << i;
+
+    // Scene 4 takes the demo time and the part.
+    set(TRACK_SCENE, 4), set(TRACK_PART, 3), set(TRACK_TIME, 9.0f), set(TRACK_VAR, 1.0f);
+    screen_fill(0);
+    compose_frame(1234);
+    std::vector<uint32_t> composed(screen, screen + SCREEN_PIXELS);
+    screen_fill(0);
+    scene_blobs(1234, 3);
+    EXPECT_TRUE(composed == std::vector<uint32_t>(screen, screen + SCREEN_PIXELS));
+
+    // Scene -1: the water as for scene 1, then the end chain with "var" itself (0.3, not its truncation).
+    set(TRACK_SCENE, -1), set(TRACK_PART, 2), set(TRACK_TIME, 0.0f), set(TRACK_VAR, 0.3f);
+    pool_initialised = 0, pool_field.last_step = t;
+    screen_fill(0);
+    demo_srand(77);
+    compose_frame(t);
+    std::vector<uint32_t> closing(screen, screen + SCREEN_PIXELS);
+    uint32_t closing_state = rand_state;
+    EXPECT_EQ(camera.pos_x, -15.0f);  // part 2: camera row 4
+    set(TRACK_SCENE, 1);
+    pool_initialised = 0, pool_field.last_step = t;
+    screen_fill(0);
+    demo_srand(77);
+    compose_frame(t);
+    end_sequence(0.3f);
+    EXPECT_EQ(rand_state, closing_state);
+    EXPECT_TRUE(closing == std::vector<uint32_t>(screen, screen + SCREEN_PIXELS));
+}
+
+TEST_F(ComposeTest, OnlyOverlaysThreeAndFourAreAdded)
+{
+    // Red 200 at alpha 128 over red 100: the alpha rule gives (200 x 128 + 100 x 127) >> 8 = 149,
+    // the additive one min(255, 100 + 200 x 128) = 255.
+    uint32_t px[OVERLAY_IMAGES];
+    for (int i = 0; i < OVERLAY_IMAGES; i++) {
+        px[i] = 0x80000000u | 200;
+        overlay_images[i] = {&px[i], 1, 1, 0};
+    }
+    for (int i = 0; i < OVERLAY_IMAGES; i++) {
+        screen_fill(100);
+        set(TRACK_OVERLAY, (float)i);
+        compose_frame(0);
+        EXPECT_EQ(screen[0] & 0xFF, i == 3 || i == 4 ? 255u : 149u) << "overlay " << i;
+        EXPECT_EQ(screen[1], 100u);
+    }
 }
 
 }  // namespace

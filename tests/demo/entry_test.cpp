@@ -242,4 +242,15 @@ TEST(ProgramEntry, HeadlessUsesTheNullAudioDevice)
     EXPECT_EXIT(_exit(start_headless_then_stop()), ::testing::ExitedWithCode(0), "");
 }
 
+TEST(ProgramEntry, ViewerModeFromTheLastFourCharactersInAnyCase)
+{
+    for (const char* gml : {"d.GML", "d.gml", "d.Gml", "d.gMl", ".gml", "data/tag.gml", "a b.GmL"})
+        EXPECT_EQ(demo_viewer_is_gml(gml), 1) << gml;
+    // Too short, other endings, the dot elsewhere, or an ending only a wider case folding would match.
+    for (const char* picture : {"", "g", "gml", ".gm", "xgml", "d.gmlx", "d.gm l", "d.tga", "d.GML ", "d_gml",
+                                "gml.tga", "d.\xc7ml"})
+        EXPECT_EQ(demo_viewer_is_gml(picture), 0) << picture;
+    EXPECT_EQ(demo_viewer_is_gml(nullptr), 0);
+}
+
 }  // namespace

@@ -207,7 +207,7 @@ TEST_F(UnderwaterTest, PartsOutsideTheLettersAreSafe)
     scene_underwater(1500, 2.5f, 3, 1.0f);
 }
 
-TEST_F(UnderwaterTest, WithoutAFreeEmitterTheSceneDrawsNoParticles)
+TEST_F(UnderwaterTest, WithoutAFreeEmitterOtherEmittersStillMoveAndDraw)
 {
     for (int i = 0; i < EMITTERS; i++)
         ASSERT_EQ(emitter_create(DISC_ADD, 0), i);
@@ -218,9 +218,30 @@ TEST_F(UnderwaterTest, WithoutAFreeEmitterTheSceneDrawsNoParticles)
     uint32_t before = rand_state;
     scene_underwater(500, 0.0f, 0, 0.0f);
     EXPECT_GT(draws_between(before, rand_state), 0);  // the attempts still draw
-    EXPECT_EQ(emitters[3].particles[0].life, 1000);   // nobody's particles were moved
-    for (int i = 0; i < EMITTERS; i++) {
+    EXPECT_EQ(emitters[3].particles[0].life, 500);    // emitter 3 moved on by the frame's 500 ms
+    EXPECT_EQ(emitters[3].particles[1].life, 0);      // count 0 placed one particle
+    for (int i = 0; i < EMITTERS; i++)
         EXPECT_EQ(emitters[i].last_life, i == 3 ? 1000 : 0) << i;
+    scene_underwater(1600, 0.0f, 0, 0.0f);  // its last particle dies: the emitter goes idle
+    EXPECT_EQ(emitters[3].particles[0].life, 0);
+    EXPECT_EQ(emitters[3].last_life, 0);
+}
+
+TEST_F(UnderwaterTest, ALetterAtExactlyPoint99FloatIsAbove99AndSheds)
+{
+    // Landed (a >= 1) at now = 0, so y = sin(a). These two a were found apart from the scene: the first
+    // gives y = 0.99f (0.99000001, above 0.99), the second the float just below it (0.98999995).
+    const float at_099f = 0x1.6de3c6p+0f, below = 0x1.6de3c0p+0f;
+    for (float a : {at_099f, below}) {
+        scene_underwater_reset();
+        emitters_init();
+        scene_underwater(-1000, 0.0f, 0, 0.0f);  // part 0 begins at t = 0; dt 0
+        uint32_t state = rand_state;
+        scene_underwater(0, a, 0, 0.0f);         // dt 1000: the account (-16 + 984) gives 61 rounds, 122 attempts
+        bool qualifies = a == at_099f;
+        EXPECT_EQ(event_letters[0].pos_y, qualifies ? 0.99f : nextafterf(0.99f, 0.0f));
+        EXPECT_EQ(draws_between(state, rand_state), qualifies ? 3 * 122 : 2 * 122) << a;
+        EXPECT_EQ(alive(), qualifies ? 2 * 122 : 0) << a;
     }
 }
 

@@ -151,13 +151,27 @@ TEST_F(TgaReaderTest, ColourMapAndIdentificationField)
     EXPECT_EQ(r.data.flags, (uint32_t)TGA_WANT_PIXELS);
 }
 
-TEST_F(TgaReaderTest, ColourMapWithoutEntriesIsAnErrorNotSuccess)
+TEST_F(TgaReaderTest, ColourMapWithoutEntriesIsReportedOnceByTheImageRead)
 {
-    r = read_tga(tga_header_bytes(1, 1, 1, 8, 0, 0, 1, 0, 0, 24) + Bytes{0}, TGA_WANT_PIXELS);
-    EXPECT_EQ(count_of(r.err, "Unknown sub-format"), 2) << r.err;
-    EXPECT_EQ(count_of(r.err, "Success"), 0);
-    EXPECT_FALSE(r.data.flags & (TGA_WANT_PIXELS | TGA_GOT_COLOURMAP));
+    // The map read fails silently; the image read names it once (as a sub-format, never as "Success"),
+    // clears only the colour-map bit and reads no pixels.
+    r = read_tga(tga_header_bytes(1, 1, 1, 8, 0, 0, 1, 0, 0, 24) + Bytes{0}, TGA_WANT_PIXELS | TGA_SWAP_RB);
+    EXPECT_EQ(count_of(r.err, "Tga:"), 1) << r.err;
+    EXPECT_EQ(count_of(r.err, "Unknown sub-format"), 1) << r.err;
+    EXPECT_EQ(r.data.flags, (uint32_t)(TGA_WANT_PIXELS | TGA_SWAP_RB));
     EXPECT_EQ(r.data.pixels, nullptr);
+    EXPECT_EQ(r.data.colour_map, nullptr);
+}
+
+TEST_F(TgaReaderTest, ColourMapCutShortClearsOnlyTheColourMapBit)
+{
+    // Two 24-bit entries announced, four bytes present: "Read failed" from the map read and again from
+    // the image read; the pixel request stays as the caller set it and no pixels are read.
+    r = read_tga(tga_header_bytes(1, 1, 1, 8, 0, 0, 1, 0, 2, 24) + Bytes{1, 2, 3, 4}, TGA_WANT_PIXELS);
+    EXPECT_EQ(count_of(r.err, "Read failed"), 2) << r.err;
+    EXPECT_EQ(r.data.flags, (uint32_t)TGA_WANT_PIXELS);
+    EXPECT_EQ(r.data.pixels, nullptr);
+    EXPECT_EQ(r.last, TGA_READ_FAILED);
 }
 
 TEST_F(TgaReaderTest, HugePicturesAreRefusedBeforeAllocating)
