@@ -50,13 +50,21 @@ test-asan: build
 	cd $(ASAN) && ctest --output-on-failure -j$(JOBS) -L unit
 
 # Windows builds: cross-compiled with mingw-w64, on the data and the font the Linux build's tools made.
-WINDOWS_CMAKE = -DCMAKE_BUILD_TYPE=Release -DKERV_HOST_BUILD=$(abspath $(BUILD)) \
-                -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
+# One toolchain file for both: KERV_WINDOWS_ARCH picks x86_64 (64-bit) or i686 (32-bit).
+WINDOWS_CMAKE = -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw.cmake) -DCMAKE_BUILD_TYPE=Release \
+                -DKERV_HOST_BUILD=$(abspath $(BUILD)) -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
+# windows_configure FOLDER ARCH. A folder set up with the former per-architecture toolchain files
+# (cmake/mingw-x86_64.cmake, cmake/mingw-i686.cmake) cannot be configured again: it starts afresh.
+define windows_configure
+	@if grep -qs '^CMAKE_TOOLCHAIN_FILE.*mingw-' $(1)/CMakeCache.txt; then \
+	  echo "$(1): set up with a former toolchain file, configured afresh"; rm -rf $(1)/CMakeCache.txt $(1)/CMakeFiles; fi
+	cmake -S . -B $(1) -DKERV_WINDOWS_ARCH=$(2) $(WINDOWS_CMAKE)
+endef
 
 # The unit tests and the show end to end under Wine; a machine without Wine says so and skips them.
 test-windows: build
-	@sh tools/windows/deps.sh
-	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(WINDOWS_CMAKE)
+	@sh tools/deps.sh windows
+	$(call windows_configure,$(WIN64),x86_64)
 	cmake --build $(WIN64) -j$(JOBS) --target kerv16 kerv16_tests
 	@if command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then \
 	  cd $(WIN64) && ctest --output-on-failure -j$(JOBS); \
@@ -64,11 +72,13 @@ test-windows: build
 
 # dist/kerv16-windows-x64.zip and dist/kerv16-windows-x86.zip: kerv16.exe, data/ and README.txt each.
 windows: build
-	@sh tools/windows/deps.sh
-	cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(WINDOWS_CMAKE)
+	@sh tools/deps.sh windows
+	$(call windows_configure,$(WIN64),x86_64)
 	cmake --build $(WIN64) -j$(JOBS) --target kerv16
-	cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(WINDOWS_CMAKE)
+	$(call windows_configure,$(WIN32),i686)
 	cmake --build $(WIN32) -j$(JOBS) --target kerv16
+	sh tools/windows/imports.sh x86_64-w64-mingw32-objdump $(WIN64)/kerv16.exe
+	sh tools/windows/imports.sh i686-w64-mingw32-objdump $(WIN32)/kerv16.exe
 	sh tools/windows/package.sh $(WIN64)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x64.zip
 	sh tools/windows/package.sh $(WIN32)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x86.zip
 

@@ -60,7 +60,7 @@ int demo_find_data(const char* exe_dir, DemoOptions* opts)
             msg_print(stderr, "kerv16: %s: cannot be entered: %s\n", dir.string().c_str(), err.message().c_str());
         return !err;
     }
-    msg_print(stderr, "kerv16: no data/ folder in the working directory, in %s or in %s/../share/kerv16\n",
-              exe_dir, exe_dir);
+    msg_print(stderr, "kerv16: no data/ folder in the working directory, in %s or in %s\n",
+              candidates[0].string().c_str(), candidates[1].string().c_str());
     return 1;  // the loaders then name the first file they miss
 }

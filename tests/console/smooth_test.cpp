@@ -2,6 +2,7 @@
 // flat fields and gradients show little texture at the scale of Screen pixels
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <vector>
@@ -114,6 +115,47 @@ TEST_F(SmoothTest, GradientColumnsShowLittleTexture)
         }
         EXPECT_LT(texture, 40.0) << f[0] << "," << f[1] << "," << f[2];
     }
+}
+
+// Soft radial fields (purple, warm, sky) change by at most about 6 luma from one cell to the next, so a
+// jump of more than 24 between neighbouring cells' shown lumas is an edge the picture does not have.
+// Colours picked each on its own give over 850 of them on these three fields; picked to step evenly
+// from their neighbouring colours, about 650.
+TEST_F(SmoothTest, SoftFieldsShowFewFalseEdges)
+{
+    const int fields[][2][3] = {
+        {{224, 176, 240}, {48, 16, 64}},   // radial purple: centre, rim
+        {{255, 216, 160}, {80, 32, 8}},    // warm vignette
+        {{200, 224, 248}, {32, 80, 176}},  // sky
+    };
+    std::vector<uint32_t> px(240 * 150);
+    static DisplayCell cells[DISPLAY_CELLS];
+    int jumps = 0;
+    for (const auto& f : fields) {
+        for (int y = 0; y < 150; y++)
+            for (int x = 0; x < 240; x++) {
+                double r = std::min(1.0, hypot((x / 3 - 39.5) / 40, (y / 3 - 24.5) / 25) / 1.2);
+                int c[3];
+                for (int k = 0; k < 3; k++)
+                    c[k] = (int)(f[0][k] + (f[1][k] - f[0][k]) * r);
+                px[y * 240 + x] = (uint32_t)c[0] | (uint32_t)c[1] << 8 | (uint32_t)c[2] << 16;
+            }
+        convert_screen(px.data(), cells);
+        std::vector<double> luma = shown_luma(cells);
+        // Mean shown luma of each cell, compared with its right and lower neighbours.
+        double cell[DISPLAY_ROWS][DISPLAY_COLS] = {};
+        for (int y = 0; y < 150; y++)
+            for (int x = 0; x < 240; x++)
+                cell[y / 3][x / 3] += luma[y * 240 + x] / 9;
+        for (int row = 0; row < DISPLAY_ROWS; row++)
+            for (int col = 0; col < DISPLAY_COLS; col++) {
+                if (col + 1 < DISPLAY_COLS && fabs(cell[row][col + 1] - cell[row][col]) > 24)
+                    jumps++;
+                if (row + 1 < DISPLAY_ROWS && fabs(cell[row + 1][col] - cell[row][col]) > 24)
+                    jumps++;
+            }
+    }
+    EXPECT_LT(jumps, 750);
 }
 
 }  // namespace

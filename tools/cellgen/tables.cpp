@@ -19,6 +19,10 @@
 //     squared colour difference x ink variance (TEXTURE_AB: colour detail shows far less than lightness
 //     detail). TEXTURE_L and TEXTURE_FINE weigh the lightness texture directly instead (squared
 //     lightness difference x ink variance between and inside sub-blocks); they are off by default.
+//   Then a few rounds over all colours pick, among each colour's cheapest choices, the one whose luma
+//   steps from its six neighbouring colours as their wanted lumas do (STEPS, per squared luma unit):
+//   a smooth gradient crosses many colours, and where neighbouring ones zigzag in luma the gradient
+//   shows edges that a structure index counts like texture.
 //   The weights were tuned with kerv16-quality on its whole picture set.
 #include "cellgen.h"
 #include "console/cell_format.h"
@@ -39,16 +43,19 @@ struct Lab {
 
 enum {
     RAMP_GROUPS = SHADE_GROUPS,  // groups 0-8 of four ramp entries; entry 36 (code 0) draws blank like group 0
+    BIN_CHOICES = 16,            // flat candidates a colour bin keeps for the step rounds
+    STEP_ROUNDS = 8,             // rounds over all bins evening the steps (fewer when nothing changes)
 };
 
 static const double MEAN_WEIGHT = 1.0;  // extra weight of the mean coverage in char_table
 // The colour tables' weights (see the top of the file); the command line may override them for tuning.
 static double texture_weight_l = 0;       // TEXTURE_L
 static double texture_weight_fine = 0;    // TEXTURE_FINE
-static double texture_weight_ab = 0.05;   // TEXTURE_AB
+static double texture_weight_ab = 0.02;   // TEXTURE_AB
 static double mean_weight_ab = 3;         // MEAN_AB
 static double structure_weight = 0.025;   // STRUCTURE
 static double structure_c2 = 150;         // STRUCTURE_C2: (0.03 x 255)^2 and what a picture's own texture hides
+static double step_weight = 0.00002;      // STEPS: luma steps between neighbouring colours, per squared luma unit
 
 static const struct {
     const char* name;
@@ -56,6 +63,7 @@ static const struct {
 } WEIGHTS[] = {
     {"TEXTURE_L", &texture_weight_l}, {"TEXTURE_FINE", &texture_weight_fine}, {"TEXTURE_AB", &texture_weight_ab},
     {"MEAN_AB", &mean_weight_ab},     {"STRUCTURE", &structure_weight},      {"STRUCTURE_C2", &structure_c2},
+    {"STEPS", &step_weight},
 };
 
 // ---- internal functions ----
@@ -300,7 +308,7 @@ static std::vector<Candidate> flat_candidates(const Inks& ink)
 // `best` and where every colour of the bin (and a little beyond, for flat blocks that are not quite
 // uniform) gets the same glyph, so what was judged is what is drawn. Returns the attribute, or -1.
 static int best_pattern(const Inks& ink, const uint8_t* charmap, const int rgb[3], const Lab& want, double want_luma,
-                        double* best)
+                        double* best, double* best_luma)
 {
     int attr = -1;
     for (int a = 0; a < 16; a++)
@@ -326,42 +334,126 @@ static int best_pattern(const Inks& ink, const uint8_t* charmap, const int rgb[3
                        texture(ink.lab[a], ink.lab[b], ink.total[ch], coarse_variance(ink.sub, &glyph, 1)) +
                        structure_weight * structure_loss(want_luma, luma, luma_var);
             if (e < *best)
-                *best = e, attr = a * 16 + b;
+                *best = e, attr = a * 16 + b, *best_luma = luma;
         }
     return attr;
 }
 
-// For every 15-bit colour the flat appearance or pattern nearest to the bin's centre.
+// What one colour bin may show: its best flat candidates and its best pattern, with their costs
+// before the step term, and the luma of what it shows now.
+struct BinChoice {
+    int cand[BIN_CHOICES];  // indices into the flat candidates, cheapest first
+    double cost[BIN_CHOICES];
+    int count;
+    int pattern;            // attribute of the best pattern, or -1
+    double pattern_cost, pattern_luma;
+    int pick;               // 0 .. count - 1 a flat candidate, count the pattern
+    double luma;            // luma of what the bin shows, sRGB units
+    double want_luma;
+};
+
+// The luma a colour bin should show so that it steps from its six neighbours as the colours do: in a
+// smooth gradient many small steps are invisible while a few large ones are edges.
+static double step_target(const std::vector<BinChoice>& bins, int idx)
+{
+    static const int STEP[3] = {1024, 32, 1};
+    double sum = 0;
+    int n = 0;
+    for (int axis = 0; axis < 3; axis++) {
+        int digit = idx / STEP[axis] % 32;
+        for (int dir = -1; dir <= 1; dir += 2) {
+            if (digit + dir < 0 || digit + dir > 31)
+                continue;
+            const BinChoice& nb = bins[idx + dir * STEP[axis]];
+            sum += nb.luma + bins[idx].want_luma - nb.want_luma, n++;
+        }
+    }
+    return sum / n;
+}
+
+// Picks the cheapest of a bin's options counting the step term; returns 1 when the pick changed.
+static int repick(std::vector<BinChoice>& bins, const std::vector<Candidate>& candidates, int idx)
+{
+    BinChoice& bin = bins[idx];
+    double target = step_target(bins, idx), best = 1e30;
+    int pick = 0;
+    for (int i = 0; i <= bin.count; i++) {
+        if (i == bin.count && bin.pattern < 0)
+            break;
+        double luma = i < bin.count ? candidates[bin.cand[i]].luma : bin.pattern_luma;
+        double e = (i < bin.count ? bin.cost[i] : bin.pattern_cost) + step_weight * (luma - target) * (luma - target);
+        if (e < best)
+            best = e, pick = i;
+    }
+    int changed = pick != bin.pick;
+    bin.pick = pick;
+    bin.luma = pick < bin.count ? candidates[bin.cand[pick]].luma : bin.pattern_luma;
+    return changed;
+}
+
+// For every 15-bit colour the flat appearance or pattern nearest to the bin's centre, then, a few
+// rounds over all bins, the one among the nearest that also steps evenly from its neighbours.
 static void build_colour_tables(const Inks& ink, const uint8_t* charmap, uint8_t* colmap)
 {
     std::vector<Candidate> candidates = flat_candidates(ink);
+    std::vector<BinChoice> bins(CELL_COLOURS);
+    std::vector<int> exact(CELL_COLOURS);
     for (int idx = 0; idx < CELL_COLOURS; idx++) {
-        // A bin that holds a console colour shows exactly that colour: flat fills in a console colour
-        // are common and anything else would add texture to them.
-        int exact = console_colour_in_bin(idx);
-        if (exact >= 0) {
-            colmap[idx] = (uint8_t)(exact * 16 + exact);
-            put_mix(colmap, idx, 0);
-            continue;
-        }
+        BinChoice& bin = bins[idx];
         int rgb[3] = {(idx >> 10) * 8 + 4, (idx >> 5 & 31) * 8 + 4, (idx & 31) * 8 + 4};
         double want_lin[3] = {srgb_to_linear(rgb[0] - 0.5), srgb_to_linear(rgb[1] - 0.5), srgb_to_linear(rgb[2] - 0.5)};
         Lab want = linear_to_oklab(want_lin[0], want_lin[1], want_lin[2]);
-        double want_luma = srgb_luma(want_lin);
-        double best = 1e30;
-        const Candidate* pick = nullptr;
-        for (const Candidate& c : candidates) {
-            double e = mean_error(c.lab, want) + c.texture + structure_weight * structure_loss(want_luma, c.luma, c.luma_var);
-            if (e < best)
-                best = e, pick = &c;
+        bin.want_luma = srgb_luma(want_lin);
+        // A bin that holds a console colour shows exactly that colour: flat fills in a console colour
+        // are common and anything else would add texture to them.
+        exact[idx] = console_colour_in_bin(idx);
+        if (exact[idx] >= 0) {
+            double luma, var;
+            uint8_t blank = ' ';
+            luma_texture(ink, exact[idx], exact[idx], &blank, 1, &luma, &var);
+            bin.count = 0, bin.pattern = -1, bin.pick = 0, bin.luma = luma;
+            continue;
         }
-        int attr = pick->a * 16 + pick->b;
-        float mix = pick->a == pick->b ? 0 : cell_group_mix(pick->group);
-        int pattern = best_pattern(ink, charmap, rgb, want, want_luma, &best);
-        if (pattern >= 0)
-            attr = pattern, mix = -1;
-        colmap[idx] = (uint8_t)attr;
-        put_mix(colmap, idx, mix);
+        // The cheapest candidates in order; on equal cost the earlier one stays first.
+        bin.count = 0;
+        for (int c = 0; c < (int)candidates.size(); c++) {
+            const Candidate& cand = candidates[c];
+            double e = mean_error(cand.lab, want) + cand.texture +
+                       structure_weight * structure_loss(bin.want_luma, cand.luma, cand.luma_var);
+            if (bin.count == BIN_CHOICES && e >= bin.cost[BIN_CHOICES - 1])
+                continue;
+            int at = bin.count < BIN_CHOICES ? bin.count++ : BIN_CHOICES - 1;
+            for (; at > 0 && e < bin.cost[at - 1]; at--)
+                bin.cand[at] = bin.cand[at - 1], bin.cost[at] = bin.cost[at - 1];
+            bin.cand[at] = c, bin.cost[at] = e;
+        }
+        // The pattern path only where it beats the best flat candidate.
+        bin.pattern_cost = bin.cost[0];
+        bin.pattern = best_pattern(ink, charmap, rgb, want, bin.want_luma, &bin.pattern_cost, &bin.pattern_luma);
+        bin.pick = bin.pattern >= 0 ? bin.count : 0;
+        bin.luma = bin.pattern >= 0 ? bin.pattern_luma : candidates[bin.cand[0]].luma;
+    }
+    for (int round = 0; round < STEP_ROUNDS && step_weight > 0; round++) {
+        int changed = 0;
+        for (int idx = 0; idx < CELL_COLOURS; idx++)
+            if (exact[idx] < 0)
+                changed += repick(bins, candidates, idx);
+        if (!changed)
+            break;
+    }
+    for (int idx = 0; idx < CELL_COLOURS; idx++) {
+        const BinChoice& bin = bins[idx];
+        if (exact[idx] >= 0) {
+            colmap[idx] = (uint8_t)(exact[idx] * 16 + exact[idx]);
+            put_mix(colmap, idx, 0);
+        } else if (bin.pick == bin.count) {
+            colmap[idx] = (uint8_t)bin.pattern;
+            put_mix(colmap, idx, -1);
+        } else {
+            const Candidate& c = candidates[bin.cand[bin.pick]];
+            colmap[idx] = (uint8_t)(c.a * 16 + c.b);
+            put_mix(colmap, idx, c.a == c.b ? 0 : cell_group_mix(c.group));
+        }
     }
 }
 
