@@ -22,29 +22,44 @@ void note(const std::string& what)
 
 }  // namespace
 
+// A call written down instead of run while recording; the ones that report success report it.
+#define RECORDED_VOID(mangled, text)                                                                   \
+    void __real_##mangled(void);                                                                       \
+    void __wrap_##mangled(void)                                                                        \
+    {                                                                                                  \
+        if (!recording)                                                                                \
+            return __real_##mangled();                                                                 \
+        note(text);                                                                                    \
+    }
+#define RECORDED_SUCCESS(mangled, text)                                                                \
+    int __real_##mangled(void);                                                                        \
+    int __wrap_##mangled(void)                                                                         \
+    {                                                                                                  \
+        if (!recording)                                                                                \
+            return __real_##mangled();                                                                 \
+        note(text);                                                                                    \
+        return 1;                                                                                      \
+    }
+
 extern "C" {
-void __real__Z13screen_createv(void);
+RECORDED_VOID(_Z13screen_createv, "screen")
+RECORDED_SUCCESS(_Z21console_output_handlev, "output handle")
+RECORDED_SUCCESS(_Z10sync_setupv, "tracks")
+RECORDED_SUCCESS(_Z16load_cell_tablesv, "cell tables")
+RECORDED_VOID(_Z13emitters_initv, "emitters")
+RECORDED_VOID(_Z13emitters_freev, "emitters free")
+RECORDED_VOID(_Z11load_assetsv, "assets")
+RECORDED_VOID(_Z11free_assetsv, "assets free")
+RECORDED_VOID(_Z22setup_letter_materialsv, "letter materials")
+RECORDED_VOID(_Z10music_stopv, "music stop")
+
+// The display is the null one and runs; the rest are written down with their arguments.
 int __real__Z12display_openPKc(const char* title);
 void __real__Z13display_closev(void);
 void __real__Z13console_setupiii(int w, int h, int full);
-int __real__Z21console_output_handlev(void);
-int __real__Z10sync_setupv(void);
-int __real__Z16load_cell_tablesv(void);
 void __real__Z10gml_replayPKc(const char* name);
-void __real__Z13emitters_initv(void);
-void __real__Z13emitters_freev(void);
-void __real__Z11load_assetsv(void);
-void __real__Z11free_assetsv(void);
-void __real__Z22setup_letter_materialsv(void);
 void __real__Z11music_startPKc(const char* name);
-void __real__Z10music_stopv(void);
 
-void __wrap__Z13screen_createv(void)
-{
-    if (!recording)
-        return __real__Z13screen_createv();
-    note("screen");
-}
 int __wrap__Z12display_openPKc(const char* title)
 {
     if (recording)
@@ -63,74 +78,17 @@ void __wrap__Z13console_setupiii(int w, int h, int full)
         return __real__Z13console_setupiii(w, h, full);
     note("console " + std::to_string(w) + " x " + std::to_string(h) + (full ? " full screen" : ""));
 }
-int __wrap__Z21console_output_handlev(void)
-{
-    if (!recording)
-        return __real__Z21console_output_handlev();
-    note("output handle");
-    return 1;
-}
-int __wrap__Z10sync_setupv(void)
-{
-    if (!recording)
-        return __real__Z10sync_setupv();
-    note("tracks");
-    return 1;
-}
-int __wrap__Z16load_cell_tablesv(void)
-{
-    if (!recording)
-        return __real__Z16load_cell_tablesv();
-    note("cell tables");
-    return 1;
-}
 void __wrap__Z10gml_replayPKc(const char* name)
 {
     if (!recording)
         return __real__Z10gml_replayPKc(name);
     note(std::string("drawing ") + name);
 }
-void __wrap__Z13emitters_initv(void)
-{
-    if (!recording)
-        return __real__Z13emitters_initv();
-    note("emitters");
-}
-void __wrap__Z13emitters_freev(void)
-{
-    if (!recording)
-        return __real__Z13emitters_freev();
-    note("emitters free");
-}
-void __wrap__Z11load_assetsv(void)
-{
-    if (!recording)
-        return __real__Z11load_assetsv();
-    note("assets");
-}
-void __wrap__Z11free_assetsv(void)
-{
-    if (!recording)
-        return __real__Z11free_assetsv();
-    note("assets free");
-}
-void __wrap__Z22setup_letter_materialsv(void)
-{
-    if (!recording)
-        return __real__Z22setup_letter_materialsv();
-    note("letter materials");
-}
 void __wrap__Z11music_startPKc(const char* name)
 {
     if (!recording)
         return __real__Z11music_startPKc(name);
     note(std::string("music ") + name);
-}
-void __wrap__Z10music_stopv(void)
-{
-    if (!recording)
-        return __real__Z10music_stopv();
-    note("music stop");
 }
 }
 
