@@ -11,10 +11,12 @@ CMAKE_ARGS ?=
 PREFIX    ?= /usr/local
 DEPS      = run
 WERROR    =
+TESTS     = -DKERV_BUILD_TESTS=AUTO
 
-# The tests need the testing packages too, and treat warnings as errors.
-test test-plain test-asan test-windows fuzz: DEPS = test
+# The tests (and the measurements) need the testing packages too; the tests treat warnings as errors.
+test test-plain test-asan test-windows fuzz quality term-stills: DEPS = test
 test test-plain test-asan: WERROR = -DKERV_WERROR=ON
+test test-plain test-asan: TESTS = -DKERV_BUILD_TESTS=ON
 
 .PHONY: all deps configure build run install test test-plain test-asan test-windows windows fuzz render quality term-stills clean
 
@@ -24,7 +26,7 @@ deps:
 	@sh tools/deps.sh $(DEPS)
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(TESTS) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -45,7 +47,7 @@ test-plain: build
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer, on the plain build's data.
 test-asan: build
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKERV_SANITIZE=ON -DKERV_BUILD_DATA=OFF $(WERROR) \
-	      -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
+	      -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(TESTS) $(CMAKE_ARGS)
 	cmake --build $(ASAN) -j$(JOBS) --target kerv16_tests
 	cd $(ASAN) && ctest --output-on-failure -j$(JOBS) -L unit
 
