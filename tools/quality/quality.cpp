@@ -226,6 +226,9 @@ int main(int argc, char** argv)
     const std::string symbols = chafa_symbols();
     double sums[METHODS][3] = {};
     int counted[METHODS] = {};
+    std::string below;  // pictures where this conversion's SSIM is more than 0.02 under the naive fill's
+    int below_count = 0;
+    double ours_ssim = 0;
     printf("%-18s %-14s %6s %6s %6s\n", "picture", "method", "SSIM", "PSNR", "dE00");
     for (int a = first; a < argc; a++) {
         int w, h, n;
@@ -269,6 +272,13 @@ int main(int argc, char** argv)
             std::string png = out_dir.empty() ? "" : out_dir + "/" + name + "." + METHOD_NAMES[m] + ".png";
             Score s = score(source, cells, png);
             printf("%-18s %-14s %6.3f %6.2f %6.2f\n", name.c_str(), METHOD_NAMES[m], s.ssim, s.psnr, s.de);
+            if (m == 0)
+                ours_ssim = s.ssim;
+            if (m == 1 && ours_ssim < s.ssim - 0.02) {
+                char item[64];
+                snprintf(item, sizeof item, "%s%s %+.3f", below_count ? ", " : "", name.c_str(), ours_ssim - s.ssim);
+                below += item, below_count++;
+            }
             sums[m][0] += s.ssim, sums[m][1] += s.psnr, sums[m][2] += s.de;
             counted[m]++;
         }
@@ -279,5 +289,8 @@ int main(int argc, char** argv)
         if (counted[m])
             printf("%-18s %-14s %6.3f %6.2f %6.2f\n", "mean", METHOD_NAMES[m], sums[m][0] / counted[m],
                    sums[m][1] / counted[m], sums[m][2] / counted[m]);
+    if (methods > 1)
+        printf("\nkerv16 more than 0.02 SSIM below the naive fill on %d pictures%s%s\n", below_count,
+               below_count ? ": " : "", below.c_str());
     return 0;
 }
