@@ -1,4 +1,9 @@
 // cell_convert.cpp -- one 3 x 3 pixel block to one console cell through the two lookup tables
+//
+// A block's colours, flatness and pattern follow from its nine pixels and the fixed palette alone,
+// so each cell position remembers what its last block decided: most blocks come again frame after
+// frame and are then only looked up in the tables. Distances stay in integers; single precision
+// enters where a pixel's leaning is their quotient.
 #include "console/console.h"
 #include "console/console_local.h"
 #include "platform/file.h"
@@ -7,6 +12,30 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+
+// ---- types ----
+
+enum {
+    BLOCK_STRIDE = 240,                           // pixels per Screen row
+    MEMO_COLUMNS = 80,                            // cell positions remembered: the whole console
+    MEMO_ROWS = 50,
+    NEAREST_SLOTS = 1 << 14,                      // pixels whose nearest console colour is remembered
+    NEAREST_FILLED = 1 << 24,                     // set in a slot's colour once it holds one
+};
+
+// The last block seen at one cell position and what its pixels decided.
+struct BlockMemo {
+    uint32_t px[9];   // colour bytes of the nine pixels, top-left first
+    int filled;       // 0 until a block has been seen here
+    int idx;          // flat block: index of its mean colour; -1 for a detailed block
+    int a, b;         // detailed block: its colours; flat block: the pair `pattern` was worked out for
+    int pattern;      // level x 19683 + code of the block for colours (a, b); -1 while not worked out
+};
+
+struct NearestMemo {
+    uint32_t colour;  // pixel colour | NEAREST_FILLED
+    int index, distance;
+};
 
 // ---- state ----
 
@@ -17,7 +46,19 @@ float mix_table[CELL_COLOURS];
 static const char* CHARMAP_FILE = "data/charmap.lut";
 static const char* COLMAP_FILE = "data/colmap.lut";
 
+static BlockMemo block_memo[MEMO_ROWS][MEMO_COLUMNS];
+static NearestMemo nearest_memo[NEAREST_SLOTS];
+
 // ---- internal functions ----
+
+// The nine colours of the block of cell (column, row), without the unused fourth byte.
+static void load_block(const uint32_t* pixels, int column, int row, uint32_t px[9])
+{
+    const uint32_t* p = pixels + row * 3 * BLOCK_STRIDE + column * 3;
+    for (int j = 0; j < 3; j++, p += BLOCK_STRIDE)
+        for (int i = 0; i < 3; i++)
+            px[3 * j + i] = p[i] & 0xFFFFFF;
+}
 
 static CellColour pixel_colour(uint32_t p)
 {
@@ -27,6 +68,91 @@ static CellColour pixel_colour(uint32_t p)
 static CellColour palette_colour(int index)
 {
     return CellColour{index, console_palette[index][0], console_palette[index][1], console_palette[index][2]};
+}
+
+// nearest_console_colour of a pixel colour, remembered: the palette never changes.
+static int nearest_remembered(uint32_t colour, int* distance)
+{
+    NearestMemo* m = &nearest_memo[(colour * 2654435761u) >> 18];
+    if (m->colour != (colour | NEAREST_FILLED)) {
+        CellColour c = pixel_colour(colour);
+        m->index = nearest_console_colour(&c, &m->distance);
+        m->colour = colour | NEAREST_FILLED;
+    }
+    *distance = m->distance;
+    return m->index;
+}
+
+// A block's colours: for a flat block the index of its mean colour (the tables decide the rest),
+// for a detailed one -1 with its background *a and foreground *b.
+static int block_colours(const uint32_t px[9], int* a, int* b)
+{
+    int sr = 0, sg = 0, sb = 0;
+    for (int k = 0; k < 9; k++) {
+        sr += px[k] & 255;
+        sg += px[k] >> 8 & 255;
+        sb += px[k] >> 16;
+    }
+    int mr = sr / 9, mg = sg / 9, mb = sb / 9;
+    int v = 0;
+    for (int k = 0; k < 9; k++) {
+        int dr = mr - (int)(px[k] & 255), dg = mg - (int)(px[k] >> 8 & 255), db = mb - (int)(px[k] >> 16);
+        v += dr * dr + dg * dg + db * db;
+    }
+    if (v / 9 <= CELL_FLAT_SPREAD)
+        return cell_colour_index(mr, mg, mb);
+    // Each pixel lowers the score of its nearest console colour by 65536 less the distance.
+    int score[16];
+    for (int i = 0; i < 16; i++)
+        score[i] = 9 * 65536;
+    for (int k = 0; k < 9; k++) {
+        int d;
+        int n = nearest_remembered(px[k], &d);
+        score[n] += d - 65536;
+    }
+    int best = 15;
+    for (int i = 14; i >= 0; i--)
+        if (score[i] < score[best])
+            best = i;
+    int second = best == 15 ? 14 : 15;
+    for (int i = second - 1; i >= 0; i--)
+        if (i != best && score[i] < score[second])
+            second = i;
+    *a = best;
+    *b = second;
+    return -1;
+}
+
+// Where a block's pattern for colours a and b stands in char_table: level x 19683 + code.
+static int block_pattern(const uint32_t px[9], int a, int b)
+{
+    CellColour ca = palette_colour(a), cb = palette_colour(b);
+    float t[9];
+    float m = 0;
+    for (int k = 0; k < 9; k++) {
+        CellColour p = pixel_colour(px[k]);
+        // The distances over 256 are exact in single precision (below 2^24 / 256), so their
+        // difference over their sum is the quotient of the integers, rounded once.
+        int da = colour_distance(&ca, &p), db = colour_distance(&cb, &p);
+        float tk = 0;
+        if (da + db != 0) {
+            tk = (float)(da - db) / (float)(da + db) + 0.6f;
+            tk = tk < 0 ? 0 : tk > 1 ? 1 : tk;
+        }
+        t[k] = tk;
+        if (tk > m)
+            m = tk;
+    }
+    // 6 x M is a single-precision product; the rest in double, as the constants are written.
+    int q = (int)((double)(6 * m) - 0.5);
+    q = q < 0 ? 0 : q > 5 ? 5 : q;
+    float scale = 6.0f / (float)(q + 1);
+    int code = 0;
+    for (int k = 8; k >= 0; k--) {
+        int d = (int)((double)t[k] * 2.5 * (double)scale);
+        code = code * 3 + (d > 2 ? 2 : d);
+    }
+    return q * CELL_PATTERNS + code;
 }
 
 // Reads the whole of `name` into `out` when it is exactly `expected` bytes long; otherwise says why.
@@ -95,77 +221,23 @@ uint8_t dither_char(int column, int row, float mix)
 
 uint8_t pattern_char(const uint32_t* pixels, int column, int row, int a, int b)
 {
-    CellColour ca = palette_colour(a), cb = palette_colour(b);
-    float t[9];
-    float m = 0;
-    for (int k = 0; k < 9; k++) {
-        CellColour p = pixel_colour(pixels[(row * 3 + k / 3) * 240 + column * 3 + k % 3]);
-        float da = (float)colour_distance(&ca, &p) * (1.0f / 256);
-        float db = (float)colour_distance(&cb, &p) * (1.0f / 256);
-        float s = da + db;
-        float tk = 0;
-        if (s != 0) {
-            tk = (da - db) / s + 0.6f;
-            tk = tk < 0 ? 0 : tk > 1 ? 1 : tk;
-        }
-        t[k] = tk;
-        if (tk > m)
-            m = tk;
-    }
-    // 6 x M is a single-precision product; the rest in double, as the constants are written.
-    int q = (int)((double)(6 * m) - 0.5);
-    q = q < 0 ? 0 : q > 5 ? 5 : q;
-    float scale = 6.0f / (float)(q + 1);
-    int digits[9];
-    for (int k = 0; k < 9; k++) {
-        int d = (int)((double)t[k] * 2.5 * (double)scale);
-        digits[k] = d > 2 ? 2 : d;
-    }
-    return char_table[q * CELL_PATTERNS + pattern_code(digits)];
+    uint32_t px[9];
+    load_block(pixels, column, row, px);
+    return char_table[block_pattern(px, a, b)];
 }
 
 void choose_cell_colours(const uint32_t* pixels, int column, int row, int* a, int* b, float* mix)
 {
-    CellColour px[9];
-    int sr = 0, sg = 0, sb = 0;
-    for (int k = 0; k < 9; k++) {
-        px[k] = pixel_colour(pixels[(row * 3 + k / 3) * 240 + column * 3 + k % 3]);
-        sr += px[k].red, sg += px[k].green, sb += px[k].blue;
-    }
-    int mr = sr / 9, mg = sg / 9, mb = sb / 9;
-    int v = 0;
-    for (int k = 0; k < 9; k++) {
-        int dr = mr - px[k].red, dg = mg - px[k].green, db = mb - px[k].blue;
-        v += dr * dr + dg * dg + db * db;
-    }
-    v /= 9;
-    if (v <= CELL_FLAT_SPREAD) {
-        int idx = cell_colour_index(mr, mg, mb);
-        *a = colour_table[idx] >> 4;
-        *b = colour_table[idx] & 15;
-        *mix = mix_table[idx];
+    uint32_t px[9];
+    load_block(pixels, column, row, px);
+    int idx = block_colours(px, a, b);
+    if (idx < 0) {
+        *mix = -1;
         return;
     }
-    // Each pixel lowers the score of its nearest console colour by 65536 less the distance.
-    int score[16];
-    for (int i = 0; i < 16; i++)
-        score[i] = 9 * 65536;
-    for (int k = 0; k < 9; k++) {
-        int d;
-        int n = nearest_console_colour(&px[k], &d);
-        score[n] += d - 65536;
-    }
-    int best = -1;
-    for (int i = 15; i >= 0; i--)
-        if (best < 0 || score[i] < score[best])
-            best = i;
-    int second = -1;
-    for (int i = 15; i >= 0; i--)
-        if (i != best && (second < 0 || score[i] < score[second]))
-            second = i;
-    *a = best;
-    *b = second;
-    *mix = -1;
+    *a = colour_table[idx] >> 4;
+    *b = colour_table[idx] & 15;
+    *mix = mix_table[idx];
 }
 
 // ---- public functions ----
@@ -199,9 +271,33 @@ int console_nearest_colour(int red, int green, int blue)
 
 uint8_t convert_cell(const uint32_t* pixels, int column, int row, uint8_t* character)
 {
-    int a, b;
-    float mix;
-    choose_cell_colours(pixels, column, row, &a, &b, &mix);
-    *character = mix < 0 ? pattern_char(pixels, column, row, a, b) : dither_char(column, row, mix);
+    uint32_t px[9];
+    load_block(pixels, column, row, px);
+    BlockMemo outside = {};   // a position off the console is worked out without being remembered
+    int inside = column >= 0 && column < MEMO_COLUMNS && row >= 0 && row < MEMO_ROWS;
+    BlockMemo* m = inside ? &block_memo[row][column] : &outside;
+    if (!m->filled || memcmp(m->px, px, sizeof px) != 0) {
+        memcpy(m->px, px, sizeof px);
+        m->filled = 1;
+        m->idx = block_colours(px, &m->a, &m->b);
+        m->pattern = m->idx < 0 ? block_pattern(px, m->a, m->b) : -1;
+    }
+    if (m->idx < 0) {
+        *character = char_table[m->pattern];
+        return (uint8_t)(m->a * 16 + m->b);
+    }
+    // A flat block: the tables give its colours and mix (they are read here, never remembered).
+    int a = colour_table[m->idx] >> 4, b = colour_table[m->idx] & 15;
+    float mix = mix_table[m->idx];
+    if (mix < 0) {
+        if (m->pattern < 0 || m->a != a || m->b != b) {
+            m->a = a;
+            m->b = b;
+            m->pattern = block_pattern(px, a, b);
+        }
+        *character = char_table[m->pattern];
+    } else {
+        *character = dither_char(column, row, mix);
+    }
     return (uint8_t)(a * 16 + b);
 }
