@@ -16,6 +16,12 @@
 #include "console/console.h"
 #include "platform/terminal_cells.h"
 
+// In the grid, and in the wide layout at 160 x 50 on cells of 1 : 2, every terminal cell is made of
+// whole quadrants of one console cell: what a console cell becomes depends only on its character and
+// attribute (and, for the dither of 16 colours, on the parity of its column). Those layouts look
+// their cells up in tables, each filled once from frames of every character and attribute drawn the
+// straightforward way; the compact layout and scaled wide ones are worked out every frame.
+
 // ---- types ----
 
 enum {
@@ -25,6 +31,15 @@ enum {
     GLYPH_UPPER_HALF = TERMINAL_GLYPH_QUADRANTS + 3,
 };
 static const int LINEAR_ONE = 4095;   // linear light in 12 bits
+
+enum {
+    TABLE_GRID_24,                 // the layouts with tables of their cells
+    TABLE_GRID_16,
+    TABLE_WIDE_24,
+    TABLE_WIDE_16,
+    TABLE_KINDS,
+    CELL_KEYS = 256 * 256,         // character x 256 + attribute
+};
 
 // Which source samples a picture pixel averages along one axis, and how much of each (integer units).
 struct Taps {
@@ -36,6 +51,15 @@ struct Taps {
 // ---- state ----
 
 static const char* LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too small"};
+
+// The terminal cells of every character and attribute, per layout with a table. The grid's two
+// variants are even and odd columns (the same in 24-bit colour), the wide layout's the left and
+// right terminal cell of a console cell.
+static struct {
+    int built[TABLE_KINDS];
+    int off;                                        // 1: every frame the straightforward way
+    TermCell cell[TABLE_KINDS][2][CELL_KEYS];
+} lookup;
 
 static struct {
     int ready;
@@ -206,8 +230,9 @@ static TermCell grid_cell(int row, int col)
     return TermCell{colour1, colour0, (uint16_t)(TERMINAL_GLYPH_QUADRANTS + best_mask)};
 }
 
-static void draw_layout(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
-                        TermCell* out)
+// The straightforward way: every quadrant in linear light, then the layout's rule for each terminal cell.
+static void draw_straight(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
+                          TermCell* out)
 {
     if (!scaler.ready)
         build_colour_tables();
@@ -272,7 +297,78 @@ static void draw_layout(const TerminalLayout* layout, const DisplayCell* cells, 
         }
 }
 
+// Which table serves a layout, or -1 when its cells are not whole quadrants of one console cell.
+static int table_kind(const TerminalLayout* layout, int colours, int charset)
+{
+    if (charset != TERMINAL_CHARSET_UTF8 || layout->pixel_rows != SOURCE_H)
+        return -1;
+    int truecolour = colours == TERMINAL_COLOURS_24BIT;
+    if (layout->kind == TERMINAL_LAYOUT_GRID && layout->pixel_cols == DISPLAY_COLS)
+        return truecolour ? TABLE_GRID_24 : TABLE_GRID_16;
+    if (layout->kind == TERMINAL_LAYOUT_WIDE && layout->pixel_cols == SOURCE_W)
+        return truecolour ? TABLE_WIDE_24 : TABLE_WIDE_16;
+    return -1;
+}
+
+// Fills a table from whole frames drawn the straightforward way: every character and attribute
+// once (in the grid once in an even and once in an odd column), 4000 to a frame.
+static void build_table(int kind)
+{
+    static DisplayCell frame[DISPLAY_CELLS];
+    static TermCell drawn[TERMINAL_MAX_CELLS];
+    int grid = kind == TABLE_GRID_24 || kind == TABLE_GRID_16;
+    int cols = grid ? (int)DISPLAY_COLS : (int)SOURCE_W;
+    TerminalLayout layout = {grid ? TERMINAL_LAYOUT_GRID : TERMINAL_LAYOUT_WIDE, 0, 0, cols, DISPLAY_ROWS, cols, SOURCE_H};
+    int colours = kind == TABLE_GRID_24 || kind == TABLE_WIDE_24 ? TERMINAL_COLOURS_24BIT : TERMINAL_COLOURS_16;
+    // Placement p puts key p / 2 (grid) or p (wide); in the grid its parity is that of its column,
+    // as 4000 and 80 are even.
+    int placements = grid ? 2 * CELL_KEYS : CELL_KEYS;
+    for (int first = 0; first < placements; first += DISPLAY_CELLS) {
+        for (int i = 0; i < DISPLAY_CELLS; i++) {
+            int key = ((first + i) >> grid) % CELL_KEYS;
+            frame[i] = DisplayCell{(uint8_t)(key >> 8), (uint8_t)key};
+        }
+        draw_straight(&layout, frame, colours, TERMINAL_CHARSET_UTF8, drawn);
+        for (int i = 0; i < DISPLAY_CELLS && first + i < placements; i++) {
+            int key = ((first + i) >> grid) % CELL_KEYS, row = i / DISPLAY_COLS, col = i % DISPLAY_COLS;
+            if (grid) {
+                lookup.cell[kind][col & 1][key] = drawn[row * cols + col];
+            } else {
+                lookup.cell[kind][0][key] = drawn[row * cols + 2 * col];
+                lookup.cell[kind][1][key] = drawn[row * cols + 2 * col + 1];
+            }
+        }
+    }
+    lookup.built[kind] = 1;
+}
+
+static void draw_layout(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
+                        TermCell* out)
+{
+    int kind = lookup.off ? -1 : table_kind(layout, colours, charset);
+    if (kind < 0) {
+        draw_straight(layout, cells, colours, charset, out);
+        return;
+    }
+    if (!lookup.built[kind])
+        build_table(kind);
+    // Both variants are indexed by the terminal column's parity: the grid's column is the console
+    // column, the wide layout's is twice it plus the side.
+    int wide = kind == TABLE_WIDE_24 || kind == TABLE_WIDE_16;
+    const TermCell(*table)[CELL_KEYS] = lookup.cell[kind];
+    for (int row = 0; row < layout->rows; row++) {
+        const DisplayCell* line = cells + row * DISPLAY_COLS;
+        TermCell* to = out + row * layout->cols;
+        for (int x = 0; x < layout->cols; x++) {
+            DisplayCell c = line[x >> wide];
+            to[x] = table[x & 1][c.ch << 8 | c.attr];
+        }
+    }
+}
+
 // ---- public functions ----
+
+void terminal_layout_use_tables(int on) { lookup.off = !on; }
 
 const char* terminal_layout_name(int kind)
 {

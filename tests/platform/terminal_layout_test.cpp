@@ -1,6 +1,7 @@
 // terminal_layout_test.cpp -- the layouts chosen for each terminal size, and what each one shows
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/terminal.h"
+#include "platform/terminal_cells.h"
 #include "vterm_screen.h"
 
 namespace {
@@ -298,6 +300,54 @@ TEST(TerminalLayout, ResizesChooseAgainAndFillTheNewLayoutExactly)
         VTermPos cursor = vt.cursor();
         EXPECT_LT(cursor.row, size[1]);   // nothing scrolled
         EXPECT_EQ(encode(&enc, frame), "");
+    }
+}
+
+TEST(TerminalLayout, LookedUpCellsAreTheQuadrantsWorkedOutForEveryCharacterAndAttribute)
+{
+    // Every character and attribute, in an even and in an odd column, in shuffled frames: the grid
+    // and the wide layout, 24-bit and 16 colours, and a grid cut to a smaller terminal, drawn from
+    // the tables and worked out from the quadrants give the same terminal cells.
+    struct Config {
+        int cols, rows, colours, wanted;
+    };
+    const Config configs[] = {
+        {80, 50, TERMINAL_COLOURS_24BIT, TERMINAL_LAYOUT_AUTO}, {80, 50, TERMINAL_COLOURS_16, TERMINAL_LAYOUT_AUTO},
+        {160, 50, TERMINAL_COLOURS_24BIT, TERMINAL_LAYOUT_AUTO}, {160, 50, TERMINAL_COLOURS_16, TERMINAL_LAYOUT_AUTO},
+        {40, 30, TERMINAL_COLOURS_16, TERMINAL_LAYOUT_GRID},
+    };
+    std::mt19937 rng(25);
+    std::vector<int> keys[2];
+    for (auto& k : keys) {
+        for (int key = 0; key < 65536; key++)
+            k.push_back(key);
+        std::shuffle(k.begin(), k.end(), rng);
+    }
+    static DisplayCell frame[DISPLAY_CELLS];
+    static TermCell looked_up[TERMINAL_MAX_CELLS], worked_out[TERMINAL_MAX_CELLS];
+    for (const Config& c : configs) {
+        SCOPED_TRACE(std::to_string(c.cols) + " x " + std::to_string(c.rows) + " colours " + std::to_string(c.colours));
+        TerminalLayout l;
+        terminal_layout_choose(&l, c.wanted, c.cols, c.rows, 0, 0, TERMINAL_CHARSET_UTF8);
+        int frames = c.cols == 40 ? 1 : 65536 / (DISPLAY_CELLS / 2) + 1;
+        int mismatches = 0;
+        for (int f = 0; f < frames; f++) {
+            for (int i = 0; i < DISPLAY_CELLS; i++) {
+                int key = keys[i & 1][(size_t)(f * DISPLAY_CELLS / 2 + i / 2) % 65536];   // even and odd columns
+                frame[i] = {(uint8_t)(key >> 8), (uint8_t)key};
+            }
+            terminal_layout_use_tables(1);
+            terminal_layout_draw(&l, frame, c.colours, TERMINAL_CHARSET_UTF8, looked_up);
+            terminal_layout_use_tables(0);
+            terminal_layout_draw(&l, frame, c.colours, TERMINAL_CHARSET_UTF8, worked_out);
+            terminal_layout_use_tables(1);
+            for (int i = 0; i < l.cols * l.rows; i++) {
+                const TermCell &a = looked_up[i], &b = worked_out[i];
+                if ((a.fg != b.fg || a.bg != b.bg || a.glyph != b.glyph) && ++mismatches <= 5)
+                    ADD_FAILURE() << "frame " << f << " terminal cell " << i % l.cols << "," << i / l.cols;
+            }
+        }
+        EXPECT_EQ(mismatches, 0);
     }
 }
 
