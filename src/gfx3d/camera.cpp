@@ -71,26 +71,26 @@ void mesh_transform(Mesh* mesh)
     mat_mul(&m, &rt, &camera.view_projection);
     mesh->transformed = 1;
     if (!frame) return;
+    mat_mul(&n, &r, &camera.view_rotation);
+    // One pass per vertex: position, normal, then the division by W and the Screen mapping.
+    const fixed* a = m.m;
+    const fixed* d = n.m;
     int count = mesh->vertex_count;
     for (int i = 0; i < count; i++) {
         MeshVertex* p = &frame[i];
-        fixed out[4];
-        mat_transform_point(p->x, p->y, p->z, &m, out);
-        p->tx = out[0], p->ty = out[1], p->tz = out[2], p->tw = out[3];
-    }
-    mat_mul(&n, &r, &camera.view_rotation);
-    for (int i = 0; i < count; i++) {
-        MeshVertex* p = &frame[i];
-        fixed out[3];
-        mat_transform_direction(p->nx, p->ny, p->nz, &n, out);
-        p->tnx = out[0], p->tny = out[1], p->tnz = out[2];
-    }
-    for (int i = 0; i < count; i++) {
-        MeshVertex* p = &frame[i];
-        fixed g = p->tw ? fixed_div(131072, p->tw) : 0;  // 32 / W: divides by W with more precision
-        p->tx = fixed_mul(p->tx, g) >> 5;
-        p->ty = fixed_mul(p->ty, g) >> 5;
-        p->tz = fixed_mul(p->tz, g) >> 5;
+        fixed x = p->x, y = p->y, z = p->z;
+        fixed tx = fixed_add(fixed_add(fixed_mul(x, a[0]), fixed_mul(y, a[4])), fixed_add(fixed_mul(z, a[8]), a[12]));
+        fixed ty = fixed_add(fixed_add(fixed_mul(x, a[1]), fixed_mul(y, a[5])), fixed_add(fixed_mul(z, a[9]), a[13]));
+        fixed tz = fixed_add(fixed_add(fixed_mul(x, a[2]), fixed_mul(y, a[6])), fixed_add(fixed_mul(z, a[10]), a[14]));
+        fixed tw = fixed_add(fixed_add(fixed_mul(x, a[3]), fixed_mul(y, a[7])), fixed_add(fixed_mul(z, a[11]), a[15]));
+        fixed nx = p->nx, ny = p->ny, nz = p->nz;
+        p->tnx = fixed_add(fixed_add(fixed_mul(nx, d[0]), fixed_mul(ny, d[4])), fixed_add(fixed_mul(nz, d[8]), d[12]));
+        p->tny = fixed_add(fixed_add(fixed_mul(nx, d[1]), fixed_mul(ny, d[5])), fixed_add(fixed_mul(nz, d[9]), d[13]));
+        p->tnz = fixed_add(fixed_add(fixed_mul(nx, d[2]), fixed_mul(ny, d[6])), fixed_add(fixed_mul(nz, d[10]), d[14]));
+        fixed g = tw ? fixed_div(131072, tw) : 0;  // 32 / W: divides by W with more precision
+        p->tx = fixed_mul(tx, g) >> 5;
+        p->ty = fixed_mul(ty, g) >> 5;
+        p->tz = fixed_mul(tz, g) >> 5;
         p->tw = 4096;
         p->behind = g > 0 ? -1 : 0;
         vertex_outcode(p);

@@ -35,20 +35,6 @@ float table_sin(float angle) { return table_lookup(angle * 40.743664f); }
 
 float table_cos(float angle) { return table_lookup(angle * 40.743664f + 64.0f); }
 
-void vec_sub(Vec3* d, const Vec3* a, const Vec3* b)
-{
-    d->x = fixed_sub(a->x, b->x);
-    d->y = fixed_sub(a->y, b->y);
-    d->z = fixed_sub(a->z, b->z);
-}
-
-void vec_add(Vec3* d, const Vec3* a, const Vec3* b)
-{
-    d->x = fixed_add(a->x, b->x);
-    d->y = fixed_add(a->y, b->y);
-    d->z = fixed_add(a->z, b->z);
-}
-
 void vec_scale(Vec3* d, const Vec3* a, fixed s)
 {
     d->x = fixed_mul(a->x, s);
@@ -71,15 +57,6 @@ void vec_normalize(Vec3* a)
     a->x = fixed_div(a->x, l);
     a->y = fixed_div(a->y, l);
     a->z = fixed_div(a->z, l);
-}
-
-void vec_cross(Vec3* d, const Vec3* a, const Vec3* b)
-{
-    Vec3 r;  // d may be a or b
-    r.x = fixed_sub(fixed_mul(a->y, b->z), fixed_mul(a->z, b->y));
-    r.y = fixed_sub(fixed_mul(a->z, b->x), fixed_mul(a->x, b->z));
-    r.z = fixed_sub(fixed_mul(a->x, b->y), fixed_mul(a->y, b->x));
-    *d = r;
 }
 
 void mat_identity(Mat4* m)
@@ -138,18 +115,3 @@ void mat_perspective(Mat4* m, float zoom, fixed near, fixed far, fixed range)
     m->m[15] = 0;
 }
 
-// Per vertex, so the plain product: it gives the same results as fixed_mul_quick without the branches,
-// which cost more than a 64-bit multiply here.
-void mat_transform_point(fixed x, fixed y, fixed z, const Mat4* m, fixed out[4])
-{
-    const fixed* a = m->m;
-    for (int c = 0; c < 4; c++)
-        out[c] = fixed_add(fixed_add(fixed_mul(x, a[c]), fixed_mul(y, a[4 + c])), fixed_add(fixed_mul(z, a[8 + c]), a[12 + c]));
-}
-
-void mat_transform_direction(fixed x, fixed y, fixed z, const Mat4* m, fixed out[3])
-{
-    fixed p[4];
-    mat_transform_point(x, y, z, m, p);
-    out[0] = p[0], out[1] = p[1], out[2] = p[2];
-}

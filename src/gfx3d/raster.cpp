@@ -10,6 +10,10 @@ static const float additive_gain = 1.0f;  // span_additive scales each texel byt
 static uint8_t gain_table[256];       // trunc(additive_gain x byte), clamped; built at the first draw
 static int gain_table_ready;
 static uint32_t* pixels;              // the Screen, fetched at each draw
+// The edges set up in the current draw: they are unmarked when it ends, so that no draw has to visit
+// every edge of a large mesh to clear its marks (outside mesh_draw no edge is marked).
+static MeshEdge* marked[EDGE_SCRATCH];
+static int marked_count;
 
 // ---- internal functions ----
 
@@ -118,6 +122,8 @@ void edge_prepare(MeshVertex* a, MeshVertex* b, MeshEdge* e)
     const Image* tex = &texture_table.slots[current_texture];
     uint32_t w = tex->width, h = tex->height;
     e->prepared = 1;
+    if (marked_count < EDGE_SCRATCH)
+        marked[marked_count++] = e;
     e->top = a;
     e->bottom = b;
     fixed height = fixed_sub(b->ty, a->ty);
@@ -228,7 +234,11 @@ void mesh_draw(Mesh* mesh)
     if (!frame || !mesh->faces || !mesh->edges) return;
     current_texture = mesh->texture;
 
-    for (int i = 0; i < mesh->edge_count; i++) mesh->edges[i].prepared = 0;
+    // A loaded mesh has at most EDGE_SCRATCH edges, each marked at most once in a draw; one built by
+    // code with more is cleared in full.
+    if (mesh->edge_count > EDGE_SCRATCH)
+        for (int i = 0; i < mesh->edge_count; i++) mesh->edges[i].prepared = 0;
+    marked_count = 0;
     unsigned vertices = (unsigned)mesh->vertex_count, edges = (unsigned)mesh->edge_count;
     for (int i = 0; i < mesh->face_count; i++) {
         const MeshFace* face = &mesh->faces[i];
@@ -249,6 +259,8 @@ void mesh_draw(Mesh* mesh)
         if (a < b) continue;
         triangle_draw(face, mesh);
     }
+    for (int i = 0; i < marked_count; i++) marked[i]->prepared = 0;
+    marked_count = 0;
 }
 
 void mesh_draw_discs(Mesh* mesh, int mode, const int32_t* enable)
