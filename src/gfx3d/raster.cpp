@@ -9,6 +9,7 @@ int current_texture;                  // slot of the mesh being drawn
 static const float additive_gain = 1.0f;  // span_additive scales each texel byte by this
 static uint8_t gain_table[256];       // trunc(additive_gain x byte), clamped; built at the first draw
 static int gain_table_ready;
+static int gain_is_one;               // the table changes no byte: texels add as they are
 static uint32_t* pixels;              // the Screen, fetched at each draw
 // The edges set up in the current draw: they are unmarked when it ends, so that no draw has to visit
 // every edge of a large mesh to clear its marks (outside mesh_draw no edge is marked).
@@ -25,7 +26,21 @@ static void build_gain_table(void)
         int g = (int)(additive_gain * (float)i);
         gain_table[i] = (uint8_t)(g < 0 ? 0 : g > 255 ? 255 : g);
     }
+    gain_is_one = 1;
+    for (int i = 0; i < 256; i++)
+        gain_is_one &= gain_table[i] == i;
     gain_table_ready = 1;
+}
+
+// Bytes 0..2 of p and t added, each limited to 255; byte 3 of p kept. Red and blue add in one word,
+// green in another, each sum with a bit to spare above it that says it overflowed.
+static inline uint32_t add_bytes_saturate(uint32_t p, uint32_t t)
+{
+    uint32_t rb = (p & 0xFF00FFu) + (t & 0xFF00FFu);
+    uint32_t g = (p & 0xFF00u) + (t & 0xFF00u);
+    rb |= ((rb & 0x1000100u) >> 8) * 0xFFu;
+    g |= ((g & 0x10000u) >> 8) * 0xFFu;
+    return (p & 0xFF000000u) | (rb & 0xFF00FFu) | (g & 0xFF00u);
 }
 
 static uint32_t* target(void)
@@ -99,12 +114,17 @@ void span_additive(Span* s)
         if (depth <= z[i] && depth > near) {
             uint32_t texel = s->texels[(((v >> 12) & s->v_mask) << s->width_shift) + ((u >> 12) & s->u_mask)];
             if (texel != TEXEL_TRANSPARENT) {
-                uint32_t p = dst[i], out = p & 0xFF000000u;
-                for (int shift = 0; shift < 24; shift += 8) {
-                    uint32_t c = gain_table[(texel >> shift) & 0xFF] + ((p >> shift) & 0xFF);
-                    out |= (c > 255 ? 255 : c) << shift;
+                uint32_t p = dst[i];
+                if (gain_is_one) {
+                    dst[i] = add_bytes_saturate(p, texel);
+                } else {
+                    uint32_t out = p & 0xFF000000u;
+                    for (int shift = 0; shift < 24; shift += 8) {
+                        uint32_t c = gain_table[(texel >> shift) & 0xFF] + ((p >> shift) & 0xFF);
+                        out |= (c > 255 ? 255 : c) << shift;
+                    }
+                    dst[i] = out;
                 }
-                dst[i] = out;
                 z[i] = depth;
             }
         }

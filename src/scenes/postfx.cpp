@@ -113,14 +113,18 @@ void fx_noise(uint32_t* pixels, int16_t x0, int16_t y0, int16_t x1, int16_t y1, 
     // r % amount as a multiply: exact for r below 2^15, since the rounding up adds less than 2^-17 < 1/amount.
     uint64_t recip = ((uint64_t)1 << 32) / amount + 1;
     int half = amount / 2;
+    // The shared sequence stepped here as demo_rand steps it, one draw per pixel in order.
+    uint32_t state = rand_state;
     for (int y = r.y0; y < r.y1; y++)
         for (int x = r.x0; x < r.x1; x++) {
-            uint32_t draw = (uint32_t)demo_rand();
+            state = state * 214013u + 2531011u;
+            uint32_t draw = state >> 16 & 0x7FFF;
             int d = (int)(draw - (uint32_t)((draw * recip) >> 32) * amount) - half;  // the same for all three bytes
             uint32_t c = pixels[y * SCREEN_W + x];
             pixels[y * SCREEN_W + x] = (c & 0xFF000000u) | (uint32_t)add[(int)(c >> 16 & 255) + d] << 16 |
                                        (uint32_t)add[(int)(c >> 8 & 255) + d] << 8 | add[(int)(c & 255) + d];
         }
+    rand_state = state;
 }
 
 void fx_fade(uint32_t* pixels, int16_t x0, int16_t y0, int16_t x1, int16_t y1, int16_t lo, int16_t hi)
@@ -196,14 +200,29 @@ void fx_warp(uint32_t* pixels, float p1, float p2, float p3, float p4, float p5)
     float phase = (float)fx_time * p5;
     // The table terms of a column depend only on x, those of a row only on y.
     float cos_ux[SCREEN_W], sin_ux[SCREEN_W];
+    // Where every term is a modest number the sums truncate as plain ints do; only not-a-number and
+    // huge amplitudes need the careful conversion.
+    const float MODEST = 1e6f;
+    int modest = 1;
     for (int x = 0; x < SCREEN_W; x++) {
         float ux = (float)x * p1 + phase;
         cos_ux[x] = table_cos(ux);
         sin_ux[x] = p3 * table_sin(ux);
+        modest &= fabsf(cos_ux[x]) <= MODEST && fabsf(sin_ux[x]) <= MODEST;
     }
     for (int y = 0; y < SCREEN_H; y++) {
         float vy = (float)y * p2 + phase;
         float cos_vy = p4 * table_cos(vy), sin_vy = table_sin(vy);
+        if (modest && fabsf(cos_vy) <= MODEST && fabsf(sin_vy) <= MODEST) {
+            for (int x = 0; x < SCREEN_W; x++) {
+                int sy = (int)((float)y + cos_ux[x] + cos_vy);
+                int sx = (int)((float)x + sin_vy + sin_ux[x]);
+                sy = sy < 0 ? 0 : sy > SCREEN_H - 1 ? SCREEN_H - 1 : sy;
+                sx = sx < 0 ? 0 : sx > SCREEN_W - 1 ? SCREEN_W - 1 : sx;
+                warp_scratch[y * SCREEN_W + x] = pixels[sy * SCREEN_W + sx];
+            }
+            continue;
+        }
         for (int x = 0; x < SCREEN_W; x++) {
             int64_t sy = trunc_safe((float)y + cos_ux[x] + cos_vy);
             int64_t sx = trunc_safe((float)x + sin_vy + sin_ux[x]);
