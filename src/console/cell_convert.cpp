@@ -32,6 +32,11 @@ struct BlockMemo {
     int pattern;      // level x 19683 + code of the block for colours (a, b); -1 while not worked out
 };
 
+// The console palette by channel, for distance_of over all sixteen entries at once.
+struct PaletteChannels {
+    int red[16], green[16], blue[16];
+};
+
 struct NearestMemo {
     uint32_t colour;  // pixel colour | NEAREST_FILLED
     int index, distance;
@@ -69,6 +74,26 @@ static CellColour palette_colour(int index)
 {
     return CellColour{index, console_palette[index][0], console_palette[index][1], console_palette[index][2]};
 }
+
+// colour_distance of two colours given as bytes. Both weighted terms are never negative, so their
+// divisions by 256 are shifts; in unsigned arithmetic the compiler needs no sign fix-ups and can work
+// on several palette entries at once.
+static inline uint32_t distance_of(int r1, int g1, int b1, int r2, int g2, int b2)
+{
+    uint32_t m = (uint32_t)(r1 + r2) >> 1;
+    int dr = r1 - r2, dg = g1 - g2, db = b1 - b2;
+    return ((512 + m) * (uint32_t)(dr * dr) >> 8) + ((767 - m) * (uint32_t)(db * db) >> 8) + 4 * (uint32_t)(dg * dg);
+}
+
+static constexpr PaletteChannels channels_of(const uint8_t colours[16][3])
+{
+    PaletteChannels p = {};
+    for (int i = 0; i < 16; i++)
+        p.red[i] = colours[i][0], p.green[i] = colours[i][1], p.blue[i] = colours[i][2];
+    return p;
+}
+
+static constexpr PaletteChannels palette = channels_of(console_palette);
 
 // nearest_console_colour of a pixel colour, remembered: the palette never changes.
 static int nearest_remembered(uint32_t colour, int* distance)
@@ -133,7 +158,8 @@ static int block_pattern(const uint32_t px[9], int a, int b)
         CellColour p = pixel_colour(px[k]);
         // The distances over 256 are exact in single precision (below 2^24 / 256), so their
         // difference over their sum is the quotient of the integers, rounded once.
-        int da = colour_distance(&ca, &p), db = colour_distance(&cb, &p);
+        int da = (int)distance_of(ca.red, ca.green, ca.blue, p.red, p.green, p.blue);
+        int db = (int)distance_of(cb.red, cb.green, cb.blue, p.red, p.green, p.blue);
         float tk = 0;
         if (da + db != 0) {
             tk = (float)(da - db) / (float)(da + db) + 0.6f;
@@ -182,14 +208,14 @@ int colour_distance(const CellColour* p, const CellColour* q)
 
 int nearest_console_colour(const CellColour* pixel, int* distance)
 {
-    int best = -1, best_d = INT_MAX;
-    for (int i = 15; i >= 0; i--) {
-        CellColour c = palette_colour(i);
-        int d = colour_distance(&c, pixel);
-        if (d < best_d)
-            best = i, best_d = d;
-    }
-    *distance = best_d;
+    uint32_t d[16];
+    for (int i = 0; i < 16; i++)
+        d[i] = distance_of(palette.red[i], palette.green[i], palette.blue[i], pixel->red, pixel->green, pixel->blue);
+    int best = 15;
+    for (int i = 14; i >= 0; i--)
+        if (d[i] < d[best])
+            best = i;
+    *distance = (int)d[best];
     return best;
 }
 
