@@ -89,7 +89,16 @@ extern int32_t zbuffer[SCREEN_PIXELS];
 // The small operations are inline: mesh_transform and the rasterizer use them per vertex and per edge.
 // Sums, differences and integer products wrap in 32 bits (done in unsigned arithmetic, so wrapping is defined).
 inline fixed fixed_from_int(int a) { return (fixed)((uint32_t)a << 12); }
-fixed fixed_from_float(float x);   // x * 4096.0 in double, truncated toward zero (outside 32 bits: wraps)
+// Truncates toward zero into 32 bits. Values beyond 32 bits keep their low 32 bits (they wrap like the
+// rest of the arithmetic); NaN and values beyond 64 bits give 0x80000000, what the machine's own
+// conversion gives, instead of undefined behaviour.
+inline int32_t fixed_truncate(double v)
+{
+    if (!(v > -9.2e18 && v < 9.2e18)) return INT32_MIN;
+    return (int32_t)(uint32_t)(uint64_t)(int64_t)v;
+}
+// x * 4096.0 in double, truncated toward zero (outside 32 bits: wraps)
+inline fixed fixed_from_float(float x) { return fixed_truncate((double)x * 4096.0); }
 inline int fixed_to_int(fixed a) { return a >> 12; }  // arithmetic: rounds toward minus infinity
 inline float fixed_to_float(fixed a) { return (float)((double)a * (1.0 / 4096.0)); }
 inline fixed fixed_mul(fixed a, fixed b) { return (fixed)(((int64_t)a * b) >> 12); }
@@ -112,7 +121,8 @@ inline fixed fixed_add(fixed a, fixed b) { return (fixed)((uint32_t)a + (uint32_
 inline fixed fixed_sub(fixed a, fixed b) { return (fixed)((uint32_t)a - (uint32_t)b); }
 inline fixed fixed_neg(fixed a) { return (fixed)(0u - (uint32_t)a); }  // -INT32_MIN wraps to itself
 inline fixed fixed_mul_int(fixed a, int n) { return (fixed)((uint32_t)a * (uint32_t)n); }
-int int_times_float(int a, float x);  // a * x in single precision, truncated toward zero
+// a * x in single precision, truncated toward zero
+inline int int_times_float(int a, float x) { return fixed_truncate((double)((float)a * x)); }
 float table_sin(float angle);         // radians, any value; interpolates sine_table
 float table_cos(float angle);
 

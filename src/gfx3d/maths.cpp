@@ -5,15 +5,6 @@
 
 // ---- internal functions ----
 
-// Truncates toward zero into 32 bits. Values beyond 32 bits keep their low 32 bits (they wrap like the
-// rest of the arithmetic); NaN and values beyond 64 bits give 0x80000000, what the machine's own
-// conversion gives, instead of undefined behaviour.
-static int32_t truncate_to_int32(double v)
-{
-    if (!(v > -9.2e18 && v < 9.2e18)) return INT32_MIN;
-    return (int32_t)(uint32_t)(uint64_t)(int64_t)v;
-}
-
 // The table lookup shared by sine and cosine; `a` is the angle in table steps (256 per turn).
 static float table_lookup(float a)
 {
@@ -26,10 +17,6 @@ static float table_lookup(float a)
 }
 
 // ---- public functions ----
-
-fixed fixed_from_float(float x) { return truncate_to_int32((double)x * 4096.0); }
-
-int int_times_float(int a, float x) { return truncate_to_int32((double)((float)a * x)); }
 
 float table_sin(float angle) { return table_lookup(angle * 40.743664f); }
 

@@ -22,6 +22,13 @@ enum {
     BOF_MIN_VERTEX_TEXT = 11,     // "0 0 0 0 0 0": the shortest vertex entry
     BOF_MIN_FACE_TEXT = 7,        // "0 0 0 0"
     PROBLEM_TEXT = 160,           // bytes of a refusal's text
+    EDGE_SLOTS = 2 * EDGE_SCRATCH,  // the index of the scratch edges by vertex pair, at most half full
+};
+
+// One slot of the edge index: the scratch edge of a vertex pair, valid in the build it was made in.
+struct EdgeSlot {
+    uint32_t build;
+    int32_t edge;
 };
 
 // The counts a BOF file declares, and the vertex records and entries they make.
@@ -37,6 +44,8 @@ TextureTable texture_table;
 MeshEdge edge_scratch[EDGE_SCRATCH];
 int edge_scratch_count;
 static int texture_table_emptied;  // the first texture_load empties the table once
+static EdgeSlot edge_index[EDGE_SLOTS];  // open addressing by the pair's hash
+static uint32_t edge_build;              // advanced whenever the scratch starts empty
 
 // ---- internal functions ----
 
@@ -210,17 +219,28 @@ void mesh_load_static(const char* name, Mesh* mesh) { load_bof(name, mesh, 0); }
 
 void mesh_load_animated(const char* name, Mesh* mesh) { load_bof(name, mesh, 1); }
 
+// Each pair is in the scratch once, so the index finds the same edge a search from the start would.
 int edge_find_or_add(int a, int b)
 {
-    for (int i = 0; i < edge_scratch_count; i++) {
-        const MeshEdge* e = &edge_scratch[i];
-        if ((e->a == a && e->b == b) || (e->a == b && e->b == a)) return i;
+    if (edge_scratch_count == 0 && ++edge_build == 0) {  // a new build; on wrapping, forget every slot
+        for (EdgeSlot& slot : edge_index) slot = EdgeSlot{};
+        edge_build = 1;
+    }
+    uint32_t lo = (uint32_t)(a < b ? a : b), hi = (uint32_t)(a < b ? b : a);
+    uint32_t at = (lo * 0x9E3779B1u ^ hi * 0x85EBCA77u) % EDGE_SLOTS;
+    for (;; at = (at + 1) % EDGE_SLOTS) {
+        EdgeSlot* slot = &edge_index[at];
+        if (slot->build != edge_build) break;  // an empty slot: the pair is not there
+        const MeshEdge* e = &edge_scratch[slot->edge];
+        if (slot->edge < edge_scratch_count && ((e->a == a && e->b == b) || (e->a == b && e->b == a)))
+            return slot->edge;
     }
     if (edge_scratch_count >= EDGE_SCRATCH) return -1;  // full: the caller refuses the mesh
     MeshEdge* e = &edge_scratch[edge_scratch_count];
     *e = MeshEdge{};
     e->a = a;
     e->b = b;
+    edge_index[at] = EdgeSlot{edge_build, edge_scratch_count};
     return edge_scratch_count++;
 }
 
