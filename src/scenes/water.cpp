@@ -48,6 +48,17 @@ static const float letter_base_x[LOGO_LETTERS] = {-10.0f, -5.0f, 1.0f, 6.0f, 11.
 
 static int drop_seed;  // the seed of the frame being stepped, read by the drop hook
 
+// The water mesh as its normals were last worked out, and those normals. Between two ripple steps the
+// surface does not move, and its normals are copied instead of worked out again.
+static struct {
+    int valid;
+    const MeshVertex* vertices;  // the arrays they were worked out for
+    const MeshFace* faces;
+    int face_count;
+    Vec3 position[PLANE_VERTICES];
+    Vec3 normal[PLANE_VERTICES];
+} surface;
+
 // ---- internal functions ----
 
 // Runs before every step: a positive seed reseeds the shared generator, so the same seed drops on
@@ -86,6 +97,34 @@ static void heights_from_pool(void)
             uint32_t sum = (uint32_t)c[0] + (uint32_t)c[1] + (uint32_t)c[POOL_SIZE] + (uint32_t)c[POOL_SIZE + 1];
             water_mesh.vertices[PLANE_SIDE * q + p].y = (fixed)sum;
         }
+}
+
+// mesh_compute_normals of the water mesh, or the normals it gave last time for the same surface.
+static void surface_normals(void)
+{
+    Mesh* m = &water_mesh;
+    if (m->vertex_count != PLANE_VERTICES || m->frame_count != 1 || !m->vertices) {
+        mesh_compute_normals(m);
+        return;
+    }
+    MeshVertex* v = m->vertices;
+    int same = surface.valid && surface.vertices == v && surface.faces == m->faces && surface.face_count == m->face_count;
+    for (int i = 0; i < PLANE_VERTICES && same; i++)
+        same = v[i].x == surface.position[i].x && v[i].y == surface.position[i].y && v[i].z == surface.position[i].z;
+    if (same) {
+        for (int i = 0; i < PLANE_VERTICES; i++)
+            v[i].nx = surface.normal[i].x, v[i].ny = surface.normal[i].y, v[i].nz = surface.normal[i].z;
+        return;
+    }
+    mesh_compute_normals(m);
+    for (int i = 0; i < PLANE_VERTICES; i++) {
+        surface.position[i] = Vec3{v[i].x, v[i].y, v[i].z};
+        surface.normal[i] = Vec3{v[i].nx, v[i].ny, v[i].nz};
+    }
+    surface.vertices = v;
+    surface.faces = m->faces;
+    surface.face_count = m->face_count;
+    surface.valid = 1;
 }
 
 // Grid coordinate of a world position, clamped so the 2 x 2 sample stays on the plane:
@@ -166,7 +205,7 @@ void scene_water(int now, int part, int seed, float t)
     zbuffer_clear();
 
     mesh_set_transform(&water_mesh, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    mesh_compute_normals(&water_mesh);
+    surface_normals();
     mesh_transform(&water_mesh);
     mesh_env_uv(&water_mesh);
     int own_texture = water_mesh.texture;
