@@ -142,18 +142,6 @@ static inline uint32_t blend_alpha(uint32_t d, uint32_t s)
     return a ? out : d;
 }
 
-// blend_alpha on four pixels at once.
-static inline Pixels4 blend_alpha4(Pixels4 d, Pixels4 s)
-{
-    Pixels4 a = s >> 24, na = 255 - a;
-    Pixels4 red = ((s & 255) * a + (d & 255) * na) >> 8;
-    Pixels4 green = ((s >> 8 & 255) * a + (d >> 8 & 255) * na) >> 8;
-    Pixels4 blue = ((s >> 16 & 255) * a + (d >> 16 & 255) * na) >> 8;
-    Pixels4 out = (d & 0xFF000000u) | blue << 16 | green << 8 | red;
-    Pixels4 keep = (Pixels4)(a == 0);  // all ones where s is fully transparent
-    return (out & ~keep) | (d & keep);
-}
-
 // ---- public functions ----
 
 void image_load(const char* name, Image* image)
@@ -310,12 +298,20 @@ void image_blit_alpha(const Image* image, int x, int y)
         const uint32_t* src = image->pixels + (long)r * image->width + k0;
         uint32_t* dst = screen + (y + r) * SCREEN_W + x + k0;
         int n = k1 - k0, k = 0;
+        // blend_alpha on four pixels at once (written out here: a function taking vectors would
+        // change its calling convention on machines without vector registers).
         for (; k + 4 <= n; k += 4) {
             Pixels4 d, sp;
             memcpy(&d, dst + k, sizeof d);
             memcpy(&sp, src + k, sizeof sp);
-            d = blend_alpha4(d, sp);
-            memcpy(dst + k, &d, sizeof d);
+            Pixels4 a = sp >> 24, na = 255 - a;
+            Pixels4 red = ((sp & 255) * a + (d & 255) * na) >> 8;
+            Pixels4 green = ((sp >> 8 & 255) * a + (d >> 8 & 255) * na) >> 8;
+            Pixels4 blue = ((sp >> 16 & 255) * a + (d >> 16 & 255) * na) >> 8;
+            Pixels4 out = (d & 0xFF000000u) | blue << 16 | green << 8 | red;
+            Pixels4 keep = (Pixels4)(a == 0);  // all ones where the picture is fully transparent
+            out = (out & ~keep) | (d & keep);
+            memcpy(dst + k, &out, sizeof out);
         }
         for (; k < n; k++)
             dst[k] = blend_alpha(dst[k], src[k]);
