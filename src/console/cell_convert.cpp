@@ -130,19 +130,32 @@ static int block_colours(const uint32_t px[9], int* a, int* b)
     int score[16];
     for (int i = 0; i < 16; i++)
         score[i] = 9 * 65536;
+    unsigned chosen = 0;
     for (int k = 0; k < 9; k++) {
         int d;
         int n = nearest_remembered(px[k], &d);
         score[n] += d - 65536;
+        chosen |= 1u << n;
     }
-    int best = 15;
-    for (int i = 14; i >= 0; i--)
-        if (score[i] < score[best])
+    // The lowest score and the runner-up, ties to the higher index. Colours no pixel chose all keep the
+    // same score, so of them only the two highest can be among the two.
+    int best = -1, second = -1;
+    auto consider = [&](int i) {
+        if (best < 0 || score[i] < score[best] || (score[i] == score[best] && i > best)) {
+            second = best;
             best = i;
-    int second = best == 15 ? 14 : 15;
-    for (int i = second - 1; i >= 0; i--)
-        if (i != best && score[i] < score[second])
+        } else if (second < 0 || score[i] < score[second] || (score[i] == score[second] && i > second)) {
             second = i;
+        }
+    };
+    for (unsigned m = chosen; m; m &= m - 1)
+        consider(__builtin_ctz(m));
+    unsigned other = ~chosen & 0xFFFFu;
+    for (int k = 0; k < 2 && other; k++) {
+        int i = 31 - __builtin_clz(other);
+        consider(i);
+        other &= ~(1u << i);
+    }
     *a = best;
     *b = second;
     return -1;
