@@ -1,6 +1,12 @@
 // terminal_encode.cpp -- laid-out terminal cells to bytes: cursor moves, colours, glyphs, only what changed
+//
+// Colours cost the most bytes (up to 19 for one in 24-bit colour, against 3 to 10 for a cursor move),
+// and a frame's changed cells share few of them. So the cells that change are grouped by the colours
+// they need (a blank cell only its background) and drawn one colour state at a time, each group in
+// row order, cheapest change of state first.
 #include "platform/terminal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +17,32 @@
 struct Glyph {
     uint8_t len;
     char bytes[7];
+};
+
+enum : uint32_t {
+    ANY_COLOUR = 0xFFFFFFFEu,          // the foreground a blank cell asks for: whichever is in effect
+};
+
+enum {
+    GROUP_SLOTS = 2 * TERMINAL_MAX_CELLS,  // the groups' index by colours, at most half full
+    SHARED_LOOKS = 8,                  // groups sharing a colour with the state looked at for the next
+};
+
+// The changed cells that ask for the same colours, linked in row order.
+struct Group {
+    uint32_t fg, bg;                   // fg is ANY_COLOUR for blank cells
+    int first, last;                   // changed cells (numbers into plan.cell), -1 for none
+    int count;
+    int done;                          // 1 once drawn
+    int blanks;                        // the blank cells' group on the same background, -1 for none
+    int same_fg, same_bg;              // the next group (not blank) with this foreground / background, -1 at the end
+};
+
+// The groups (not blank) with one colour as foreground and as background, each chain most cells first.
+struct ColourChains {
+    uint32_t frame;                    // valid when equal to plan.frame
+    uint32_t colour;
+    int fg, bg;                        // first group of each chain, -1 for none
 };
 
 // ---- state ----
@@ -63,6 +95,25 @@ enum { GLYPHS = TERMINAL_GLYPH_QUADRANTS + 16 };
 
 static Glyph utf8_glyphs[GLYPHS];   // built on first use
 static int utf8_ready;
+
+// One frame's plan: its changed cells, their groups and the groups ordered for choosing the next.
+static struct {
+    int cells;
+    int cell[TERMINAL_MAX_CELLS];      // target index of each changed cell, in row order
+    uint16_t x[TERMINAL_MAX_CELLS];    // its terminal column and row
+    uint16_t y[TERMINAL_MAX_CELLS];
+    int next[TERMINAL_MAX_CELLS];      // per changed cell the next one of its group, -1 at the end
+    int groups;
+    Group group[TERMINAL_MAX_CELLS];
+    uint32_t frame;                    // advanced every frame; slots of other frames are empty
+    uint32_t slot_frame[GROUP_SLOTS];  // the groups by their two colours
+    int slot_group[GROUP_SLOTS];
+    ColourChains chains[GROUP_SLOTS];  // by colour
+    int blank[TERMINAL_MAX_CELLS];     // the blank cells' groups, most cells first
+    int blanks, blank_at;              // how many; the first that may not be done
+    int solid[TERMINAL_MAX_CELLS];     // the other groups, most cells first
+    int solids, solid_at;
+} plan;
 
 // ---- internal functions ----
 
@@ -120,23 +171,33 @@ static char* put_uint(char* p, unsigned v)
 
 static int digit_count(unsigned v) { return v >= 100 ? 3 : v >= 10 ? 2 : 1; }
 
-// Moves the cursor to (x, y) by the shorter of an absolute move and a forward move on the same row.
+// Moves the cursor to (x, y) by the shortest of an absolute move and, on the same row, a move forward,
+// back or to the column.
 static char* move_cursor(TerminalEncoder* enc, char* p, int x, int y)
 {
     if (enc->cursor_x == x && enc->cursor_y == y)
         return p;
     int absolute = 4 + digit_count(y + 1) + digit_count(x + 1);    // ESC [ y ; x H
-    int forward = 1 << 30;
-    if (enc->cursor_y == y && enc->cursor_x >= 0 && x > enc->cursor_x) {
-        int n = x - enc->cursor_x;
-        forward = n == 1 ? 3 : 3 + digit_count(n);                   // ESC [ n C
+    int along = 1 << 30, n = 0;
+    char final = 'H';
+    if (enc->cursor_y == y && enc->cursor_x >= 0) {
+        int step = x > enc->cursor_x ? x - enc->cursor_x : enc->cursor_x - x;
+        along = step == 1 ? 3 : 3 + digit_count(step);              // ESC [ n C or ESC [ n D
+        n = step;
+        final = x > enc->cursor_x ? 'C' : 'D';
+        int column = x == 0 ? 3 : 3 + digit_count(x + 1);           // ESC [ x G
+        if (column < along) {
+            along = column;
+            n = x + 1;
+            final = 'G';
+        }
     }
     *p++ = '\x1b';
     *p++ = '[';
-    if (forward < absolute) {
-        if (x - enc->cursor_x > 1)
-            p = put_uint(p, (unsigned)(x - enc->cursor_x));
-        *p++ = 'C';
+    if (along < absolute) {
+        if (n > 1)
+            p = put_uint(p, (unsigned)n);
+        *p++ = final;
     } else {
         p = put_uint(p, (unsigned)(y + 1));
         *p++ = ';';
@@ -195,6 +256,27 @@ static char* set_colours(TerminalEncoder* enc, char* p, uint32_t fg, uint32_t bg
     return p;
 }
 
+// Bytes of a colour's parameters: "38;2;r;g;b" or the ANSI number.
+static int colour_bytes(const TerminalEncoder* enc, uint32_t c)
+{
+    if (enc->colours == TERMINAL_COLOURS_24BIT || (c & TERMINAL_RGB)) {
+        uint8_t rgb[3] = {(uint8_t)(c >> 16), (uint8_t)(c >> 8), (uint8_t)c};
+        if (!(c & TERMINAL_RGB))
+            memcpy(rgb, console_palette[c & 15], 3);
+        return 7 + digit_count(rgb[0]) + digit_count(rgb[1]) + digit_count(rgb[2]);
+    }
+    return c & 8 ? 3 : 2;
+}
+
+// Bytes set_colours sends to go from the colours in effect to fg and bg.
+static int colours_cost(const TerminalEncoder* enc, uint32_t fg, uint32_t bg)
+{
+    int new_fg = fg != enc->fg, new_bg = bg != enc->bg;
+    if (!new_fg && !new_bg)
+        return 0;
+    return 3 + (new_fg ? colour_bytes(enc, fg) : 0) + (new_bg ? colour_bytes(enc, bg) : 0) + (new_fg && new_bg);
+}
+
 static char* put_literal(char* p, const char* s)
 {
     size_t n = strlen(s);
@@ -230,6 +312,202 @@ static char* put_too_small(TerminalEncoder* enc, char* p)
     snprintf(line, sizeof line, "too small: %d x %d, needs %d x %d", enc->cols, enc->rows,
              TERMINAL_MIN_COLS, TERMINAL_MIN_ROWS);
     return put_message(enc, p, enc->rows / 2, line);
+}
+
+static uint32_t pair_hash(uint32_t fg, uint32_t bg) { return (fg * 0x9E3779B1u ^ bg * 0x85EBCA77u) % GROUP_SLOTS; }
+
+// The group of changed cells asking for colours fg and bg; -1 when there is none.
+static int find_group(uint32_t fg, uint32_t bg)
+{
+    for (uint32_t at = pair_hash(fg, bg);; at = (at + 1) % GROUP_SLOTS) {
+        if (plan.slot_frame[at] != plan.frame)
+            return -1;
+        const Group* g = &plan.group[plan.slot_group[at]];
+        if (g->fg == fg && g->bg == bg)
+            return plan.slot_group[at];
+    }
+}
+
+static int add_group(uint32_t fg, uint32_t bg)
+{
+    uint32_t at = pair_hash(fg, bg);
+    while (plan.slot_frame[at] == plan.frame)
+        at = (at + 1) % GROUP_SLOTS;
+    int id = plan.groups++;
+    plan.slot_frame[at] = plan.frame;
+    plan.slot_group[at] = id;
+    plan.group[id] = Group{fg, bg, -1, -1, 0, 0, -1, -1, -1};
+    return id;
+}
+
+// The chains of a colour, made empty when it has none yet in this frame.
+static ColourChains* chains_of(uint32_t colour)
+{
+    uint32_t at = (colour * 0x9E3779B1u) % GROUP_SLOTS;
+    for (; plan.chains[at].frame == plan.frame; at = (at + 1) % GROUP_SLOTS)
+        if (plan.chains[at].colour == colour)
+            return &plan.chains[at];
+    plan.chains[at] = ColourChains{plan.frame, colour, -1, -1};
+    return &plan.chains[at];
+}
+
+// Collects the cells that differ from what the terminal shows (all of them after a repaint) into groups
+// by the colours they ask for, and orders the groups for choosing. Returns how many cells change.
+static int plan_changes(const TerminalEncoder* enc, int repaint)
+{
+    const TerminalLayout* layout = &enc->layout;
+    if (++plan.frame == 0) {   // wrapped: forget every slot
+        memset(plan.slot_frame, 0, sizeof plan.slot_frame);
+        for (ColourChains& c : plan.chains)
+            c.frame = 0;
+        plan.frame = 1;
+    }
+    plan.cells = plan.groups = 0;
+    int g = -1;   // the group of the last changed cell: neighbours often ask for the same colours
+    for (int row = 0, i = 0; row < layout->rows; row++)
+        for (int col = 0; col < layout->cols; col++, i++) {
+            const TermCell* c = &enc->target[i];
+            if (!repaint && same(c, &enc->shown[i]))
+                continue;
+            uint32_t fg = is_blank(c->glyph) ? ANY_COLOUR : c->fg;
+            if (g < 0 || plan.group[g].fg != fg || plan.group[g].bg != c->bg) {
+                g = find_group(fg, c->bg);
+                if (g < 0)
+                    g = add_group(fg, c->bg);
+            }
+            Group* group = &plan.group[g];
+            int n = plan.cells++;
+            plan.cell[n] = i;
+            plan.x[n] = (uint16_t)(layout->left + col);
+            plan.y[n] = (uint16_t)(layout->top + row);
+            plan.next[n] = -1;
+            if (group->last >= 0)
+                plan.next[group->last] = n;
+            else
+                group->first = n;
+            group->last = n;
+            group->count++;
+        }
+    plan.blanks = plan.solids = plan.blank_at = plan.solid_at = 0;
+    for (int id = 0; id < plan.groups; id++) {
+        if (plan.group[id].fg == ANY_COLOUR)
+            plan.blank[plan.blanks++] = id;
+        else
+            plan.solid[plan.solids++] = id;
+    }
+    auto more = [](int a, int b) { return plan.group[a].count > plan.group[b].count || (plan.group[a].count == plan.group[b].count && a < b); };
+    std::sort(plan.blank, plan.blank + plan.blanks, more);
+    std::sort(plan.solid, plan.solid + plan.solids, more);
+    // Chains built from the smallest group up, so that each runs from its largest.
+    for (int k = plan.solids - 1; k >= 0; k--) {
+        Group* group = &plan.group[plan.solid[k]];
+        group->blanks = find_group(ANY_COLOUR, group->bg);
+        ColourChains* by_fg = chains_of(group->fg);
+        group->same_fg = by_fg->fg;
+        by_fg->fg = plan.solid[k];
+        ColourChains* by_bg = chains_of(group->bg);
+        group->same_bg = by_bg->bg;
+        by_bg->bg = plan.solid[k];
+    }
+    return plan.cells;
+}
+
+static int left_in(int g) { return g >= 0 && !plan.group[g].done ? plan.group[g].count : 0; }
+
+// The foreground a state drawing blank cells on bg keeps: the one in effect, or after a repaint (when
+// none is known) bg itself, so that the first colours set both.
+static uint32_t blank_fg(const TerminalEncoder* enc, uint32_t bg) { return enc->fg == TERMINAL_UNKNOWN_COLOUR ? bg : enc->fg; }
+
+// Of the colour states that would draw something next, the one whose change costs the fewest bytes,
+// and of those the one that draws the most cells (a state draws the group asking for its colours and
+// the blank cells on its background). Looked at: the colours in effect, a change of the background
+// alone (the largest groups with the foreground in effect, the largest blank group), of the
+// foreground alone (the largest groups on the background in effect), and the largest group left.
+// Returns 0 when all is drawn.
+static int next_state(const TerminalEncoder* enc, uint32_t* fg, uint32_t* bg)
+{
+    int best_cost = 1 << 30, best_gain = 0;
+    auto consider = [&](uint32_t f, uint32_t b, int gain) {
+        if (!gain)
+            return;
+        int cost = colours_cost(enc, f, b);
+        if (cost < best_cost || (cost == best_cost && gain > best_gain))
+            best_cost = cost, best_gain = gain, *fg = f, *bg = b;
+    };
+    uint32_t keep = blank_fg(enc, enc->bg);
+    consider(keep, enc->bg, left_in(find_group(keep, enc->bg)) + left_in(find_group(ANY_COLOUR, enc->bg)));
+    if (best_cost == 0)
+        return 1;
+    while (plan.blank_at < plan.blanks && plan.group[plan.blank[plan.blank_at]].done)
+        plan.blank_at++;
+    if (plan.blank_at < plan.blanks) {
+        int b = plan.blank[plan.blank_at];
+        uint32_t f = blank_fg(enc, plan.group[b].bg);
+        consider(f, plan.group[b].bg, left_in(b) + left_in(find_group(f, plan.group[b].bg)));
+    }
+    while (plan.solid_at < plan.solids && plan.group[plan.solid[plan.solid_at]].done)
+        plan.solid_at++;
+    if (plan.solid_at < plan.solids) {
+        const Group* g = &plan.group[plan.solid[plan.solid_at]];
+        consider(g->fg, g->bg, g->count + left_in(g->blanks));
+    }
+    // The largest few groups sharing a colour with the state in effect: the bytes of their other
+    // colour differ little, their sizes much.
+    int looked = 0;
+    for (int id = chains_of(enc->fg)->fg; id >= 0 && looked < SHARED_LOOKS; id = plan.group[id].same_fg)
+        if (!plan.group[id].done)
+            consider(enc->fg, plan.group[id].bg, plan.group[id].count + left_in(plan.group[id].blanks)), looked++;
+    looked = 0;
+    for (int id = chains_of(enc->bg)->bg; id >= 0 && looked < SHARED_LOOKS; id = plan.group[id].same_bg)
+        if (!plan.group[id].done)
+            consider(plan.group[id].fg, enc->bg, plan.group[id].count + left_in(plan.group[id].blanks)), looked++;
+    return best_gain > 0;
+}
+
+// Changed cell n in colours (fg, bg): the cursor moved there, the colours set where they
+// differ from those in effect, the glyph.
+static char* put_cell(TerminalEncoder* enc, char* p, int n, uint32_t fg, uint32_t bg)
+{
+    int i = plan.cell[n], x = plan.x[n], y = plan.y[n];
+    const TermCell* c = &enc->target[i];
+    enc->shown[i] = *c;
+    p = move_cursor(enc, p, x, y);
+    p = set_colours(enc, p, fg, bg);
+    if (enc->charset == TERMINAL_CHARSET_ASCII) {
+        *p++ = c->glyph >= TERMINAL_GLYPH_QUADRANTS ? ascii_quadrants(c->glyph) : CP437_ASCII[c->glyph & 255];
+    } else {
+        const Glyph* g = &utf8_glyphs[c->glyph < GLYPHS ? c->glyph : ' '];
+        memcpy(p, g->bytes, g->len);
+        p += g->len;
+    }
+    // In the last column the cursor stays put (auto-wrap is off) or waits to wrap: either way the next
+    // cell needs an absolute move.
+    enc->cursor_x = x + 1 < enc->cols ? x + 1 : -1;
+    return p;
+}
+
+// Draws the planned cells one colour state at a time; within a state its cells in row order.
+static char* put_changes(TerminalEncoder* enc, char* p)
+{
+    uint32_t fg, bg;
+    while (next_state(enc, &fg, &bg)) {
+        int a = find_group(fg, bg), b = find_group(ANY_COLOUR, bg);
+        int ca = a >= 0 && !plan.group[a].done ? plan.group[a].first : -1;
+        int cb = b >= 0 && !plan.group[b].done ? plan.group[b].first : -1;
+        while (ca >= 0 || cb >= 0) {   // the two groups merged in row order
+            int n;
+            if (cb < 0 || (ca >= 0 && ca < cb))
+                n = ca, ca = plan.next[ca];
+            else
+                n = cb, cb = plan.next[cb];
+            p = put_cell(enc, p, n, fg, bg);
+        }
+        if (a >= 0)
+            plan.group[a].done = 1;
+        if (b >= 0)
+            plan.group[b].done = 1;
+    }
+    return p;
 }
 
 // ---- public functions ----
@@ -286,31 +564,8 @@ size_t terminal_encode_frame(TerminalEncoder* enc, const DisplayCell* cells, cha
         if (layout->kind == TERMINAL_LAYOUT_TOO_SMALL)
             p = put_too_small(enc, p);
     }
-    int sent = 0;
-    for (int row = 0; row < layout->rows; row++) {
-        const TermCell* line = enc->target + row * layout->cols;
-        TermCell* shown = enc->shown + row * layout->cols;
-        for (int col = 0; col < layout->cols; col++) {
-            const TermCell* c = &line[col];
-            if (!repaint && same(c, &shown[col]))
-                continue;
-            shown[col] = *c;
-            sent++;
-            int x = layout->left + col, y = layout->top + row;
-            p = move_cursor(enc, p, x, y);
-            p = set_colours(enc, p, is_blank(c->glyph) && enc->fg != TERMINAL_UNKNOWN_COLOUR ? enc->fg : c->fg, c->bg);
-            if (enc->charset == TERMINAL_CHARSET_ASCII) {
-                *p++ = c->glyph >= TERMINAL_GLYPH_QUADRANTS ? ascii_quadrants(c->glyph) : CP437_ASCII[c->glyph & 255];
-            } else {
-                const Glyph* g = &utf8_glyphs[c->glyph < GLYPHS ? c->glyph : ' '];
-                memcpy(p, g->bytes, g->len);
-                p += g->len;
-            }
-            // In the last column the cursor stays put (auto-wrap is off) or waits to wrap: either way
-            // the next cell needs an absolute move.
-            enc->cursor_x = x + 1 < enc->cols ? x + 1 : -1;
-        }
-    }
+    int sent = plan_changes(enc, repaint);
+    p = put_changes(enc, p);
     enc->cells_sent = sent;
     if (p == opened)
         return 0;   // nothing changed: nothing to send
