@@ -171,38 +171,74 @@ static char* put_uint(char* p, unsigned v)
 
 static int digit_count(unsigned v) { return v >= 100 ? 3 : v >= 10 ? 2 : 1; }
 
-// Moves the cursor to (x, y) by the shortest of an absolute move and, on the same row, a move forward,
-// back or to the column.
+// Bytes and parameter of a move along a row from column `from` to `to` (both known): forward, back or
+// to the column. 0 bytes when they are the same.
+static int along_row(int from, int to, int* n, char* final)
+{
+    if (from == to)
+        return 0;
+    int step = to > from ? to - from : from - to;
+    int bytes = step == 1 ? 3 : 3 + digit_count(step);                 // ESC [ n C or ESC [ n D
+    *n = step;
+    *final = to > from ? 'C' : 'D';
+    int column = to == 0 ? 3 : 3 + digit_count(to + 1);                // ESC [ x G
+    if (column < bytes) {
+        bytes = column;
+        *n = to + 1;
+        *final = 'G';
+    }
+    return bytes;
+}
+
+static char* put_move(char* p, int n, char final)
+{
+    *p++ = '\x1b';
+    *p++ = '[';
+    if (n > 1)
+        p = put_uint(p, (unsigned)n);
+    *p++ = final;
+    return p;
+}
+
+// Moves the cursor to (x, y) by the shortest way: an absolute move, or from a known position a move
+// along the row, one row down by index (not on the last row, where it would scroll) or some rows up or
+// down, and then along the row. On a tie the absolute move.
 static char* move_cursor(TerminalEncoder* enc, char* p, int x, int y)
 {
     if (enc->cursor_x == x && enc->cursor_y == y)
         return p;
-    int absolute = 4 + digit_count(y + 1) + digit_count(x + 1);    // ESC [ y ; x H
-    int along = 1 << 30, n = 0;
-    char final = 'H';
-    if (enc->cursor_y == y && enc->cursor_x >= 0) {
-        int step = x > enc->cursor_x ? x - enc->cursor_x : enc->cursor_x - x;
-        along = step == 1 ? 3 : 3 + digit_count(step);              // ESC [ n C or ESC [ n D
-        n = step;
-        final = x > enc->cursor_x ? 'C' : 'D';
-        int column = x == 0 ? 3 : 3 + digit_count(x + 1);           // ESC [ x G
-        if (column < along) {
-            along = column;
-            n = x + 1;
-            final = 'G';
+    int best = 4 + digit_count(y + 1) + digit_count(x + 1);             // ESC [ y ; x H
+    int way = 0, n = 0, rows = 0;
+    char final = 0, vertical = 0;
+    if (enc->cursor_x >= 0) {
+        int along = along_row(enc->cursor_x, x, &n, &final);
+        int dy = y > enc->cursor_y ? y - enc->cursor_y : enc->cursor_y - y;
+        int down = y > enc->cursor_y;
+        int up_down = dy == 0 ? 0 : dy == 1 && down && enc->cursor_y + 1 < enc->rows ? 2   // ESC D
+                                                                                  : dy == 1 ? 3 : 3 + digit_count(dy);
+        if (up_down + along < best) {
+            best = up_down + along;
+            way = 1;
+            rows = dy;
+            vertical = dy == 0 ? 0 : dy == 1 && down && enc->cursor_y + 1 < enc->rows ? 'D' : down ? 'B' : 'A';
         }
     }
-    *p++ = '\x1b';
-    *p++ = '[';
-    if (along < absolute) {
-        if (n > 1)
-            p = put_uint(p, (unsigned)n);
-        *p++ = final;
-    } else {
+    if (way == 0) {
+        *p++ = '\x1b';
+        *p++ = '[';
         p = put_uint(p, (unsigned)(y + 1));
         *p++ = ';';
         p = put_uint(p, (unsigned)(x + 1));
         *p++ = 'H';
+    } else {
+        if (vertical == 'D') {
+            *p++ = '\x1b';
+            *p++ = 'D';
+        } else if (vertical) {
+            p = put_move(p, rows, vertical);
+        }
+        if (final)
+            p = put_move(p, n, final);
     }
     enc->cursor_x = x;
     enc->cursor_y = y;
