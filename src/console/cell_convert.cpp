@@ -21,15 +21,17 @@ enum {
     MEMO_ROWS = 50,
     NEAREST_SLOTS = 1 << 14,                      // pixels whose nearest console colour is remembered
     NEAREST_FILLED = 1 << 24,                     // set in a slot's colour once it holds one
+    MEMO_FILLED = 1 << 24,                        // set in a memo's first pixel once it holds a block
 };
 
 // The last block seen at one cell position and what its pixels decided.
+// 48 bytes, so that the 4000 of a frame take as little of the cache as they can.
 struct BlockMemo {
-    uint32_t px[9];   // colour bytes of the nine pixels, top-left first
-    int filled;       // 0 until a block has been seen here
-    int idx;          // flat block: index of its mean colour; -1 for a detailed block
-    int a, b;         // detailed block: its colours; flat block: the pair `pattern` was worked out for
-    int pattern;      // level x 19683 + code of the block for colours (a, b); -1 while not worked out
+    uint32_t px[9];   // colour bytes of the nine pixels, top-left first; bit 24 of px[0] set once filled
+    int32_t pattern;  // level x 19683 + code of the block for colours (a, b); -1 while not worked out
+    int16_t idx;      // flat block: index of its mean colour; -1 for a detailed block
+    uint8_t a, b;     // detailed block: its colours; flat block: the pair `pattern` was worked out for
+    uint8_t noise;    // cell_noise of the position
 };
 
 // The console palette by channel, for distance_of over all sixteen entries at once.
@@ -194,6 +196,19 @@ static int block_pattern(const uint32_t px[9], int a, int b)
     return q * CELL_PATTERNS + code;
 }
 
+// The shade ramp's character for a mix at a cell whose noise is `noise`. The truncation behaves like
+// the x86 conversion: out of range or not a number gives INT_MIN, which as an unsigned position is
+// past the ramp and ends on its last entry.
+static uint8_t ramp_char(float mix, int noise)
+{
+    double x = (double)mix * 2 * 37;
+    int k = x > -2147483649.0 && x < 2147483648.0 ? (int)x : INT_MIN;
+    unsigned u = (unsigned)(k ^ noise);
+    if (u > 36)
+        u = 36;
+    return shade_ramp[u];
+}
+
 // Reads the whole of `name` into `out` when it is exactly `expected` bytes long; otherwise says why.
 static int read_table_file(const char* name, uint8_t* out, long expected)
 {
@@ -246,17 +261,7 @@ int pattern_code(const int digits[9])
     return code;
 }
 
-uint8_t dither_char(int column, int row, float mix)
-{
-    // The truncation behaves like the x86 conversion: out of range or not a number gives INT_MIN,
-    // which as an unsigned position is past the ramp and ends on its last entry.
-    double x = (double)mix * 2 * 37;
-    int k = x > -2147483649.0 && x < 2147483648.0 ? (int)x : INT_MIN;
-    unsigned u = (unsigned)(k ^ cell_noise(column, row));
-    if (u > 36)
-        u = 36;
-    return shade_ramp[u];
-}
+uint8_t dither_char(int column, int row, float mix) { return ramp_char(mix, cell_noise(column, row)); }
 
 uint8_t pattern_char(const uint32_t* pixels, int column, int row, int a, int b)
 {
@@ -310,16 +315,25 @@ int console_nearest_colour(int red, int green, int blue)
 
 uint8_t convert_cell(const uint32_t* pixels, int column, int row, uint8_t* character)
 {
-    uint32_t px[9];
-    load_block(pixels, column, row, px);
     BlockMemo outside = {};   // a position off the console is worked out without being remembered
     int inside = column >= 0 && column < MEMO_COLUMNS && row >= 0 && row < MEMO_ROWS;
     BlockMemo* m = inside ? &block_memo[row][column] : &outside;
-    if (!m->filled || memcmp(m->px, px, sizeof px) != 0) {
+    // The block against the one remembered, straight from the Screen.
+    const uint32_t* p = pixels + row * 3 * BLOCK_STRIDE + column * 3;
+    uint32_t differ = ((p[0] & 0xFFFFFF) | MEMO_FILLED) ^ m->px[0];
+    for (int k = 1; k < 9; k++)
+        differ |= (p[k / 3 * BLOCK_STRIDE + k % 3] ^ m->px[k]) & 0xFFFFFF;
+    if (differ) {
+        uint32_t px[9];
+        load_block(pixels, column, row, px);
+        int a = 0, b = 0;
+        int idx = block_colours(px, &a, &b);
         memcpy(m->px, px, sizeof px);
-        m->filled = 1;
-        m->idx = block_colours(px, &m->a, &m->b);
-        m->pattern = m->idx < 0 ? block_pattern(px, m->a, m->b) : -1;
+        m->px[0] |= MEMO_FILLED;
+        m->idx = (int16_t)idx;
+        m->a = (uint8_t)a, m->b = (uint8_t)b;
+        m->pattern = idx < 0 ? block_pattern(px, a, b) : -1;
+        m->noise = (uint8_t)cell_noise(column, row);
     }
     if (m->idx < 0) {
         *character = char_table[m->pattern];
@@ -330,13 +344,14 @@ uint8_t convert_cell(const uint32_t* pixels, int column, int row, uint8_t* chara
     float mix = mix_table[m->idx];
     if (mix < 0) {
         if (m->pattern < 0 || m->a != a || m->b != b) {
-            m->a = a;
-            m->b = b;
+            uint32_t px[9];
+            load_block(pixels, column, row, px);
+            m->a = (uint8_t)a, m->b = (uint8_t)b;
             m->pattern = block_pattern(px, a, b);
         }
         *character = char_table[m->pattern];
     } else {
-        *character = dither_char(column, row, mix);
+        *character = ramp_char(mix, m->noise);
     }
     return (uint8_t)(a * 16 + b);
 }
