@@ -201,8 +201,8 @@ static char* put_move(char* p, int n, char final)
 }
 
 // Moves the cursor to (x, y) by the shortest way: an absolute move, or from a known position a move
-// along the row, one row down by index (not on the last row, where it would scroll) or some rows up or
-// down, and then along the row. On a tie the absolute move.
+// along the row, one row down by index or some rows up or down, and then along the row. On a tie the
+// absolute move. (Index scrolls only from the last row, and a row below it is never asked for.)
 static char* move_cursor(TerminalEncoder* enc, char* p, int x, int y)
 {
     if (enc->cursor_x == x && enc->cursor_y == y)
@@ -214,13 +214,12 @@ static char* move_cursor(TerminalEncoder* enc, char* p, int x, int y)
         int along = along_row(enc->cursor_x, x, &n, &final);
         int dy = y > enc->cursor_y ? y - enc->cursor_y : enc->cursor_y - y;
         int down = y > enc->cursor_y;
-        int up_down = dy == 0 ? 0 : dy == 1 && down && enc->cursor_y + 1 < enc->rows ? 2   // ESC D
-                                                                                  : dy == 1 ? 3 : 3 + digit_count(dy);
+        int up_down = dy == 0 ? 0 : dy == 1 && down ? 2 : dy == 1 ? 3 : 3 + digit_count(dy);   // ESC D, ESC [ n B or A
         if (up_down + along < best) {
             best = up_down + along;
             way = 1;
             rows = dy;
-            vertical = dy == 0 ? 0 : dy == 1 && down && enc->cursor_y + 1 < enc->rows ? 'D' : down ? 'B' : 'A';
+            vertical = dy == 0 ? 0 : dy == 1 && down ? 'D' : down ? 'B' : 'A';
         }
     }
     if (way == 0) {

@@ -86,6 +86,79 @@ TEST(TerminalEncoder, RandomFramePairsReadBackExactly)
     }
 }
 
+// What the layout wants a terminal cell to show, as libvterm reads it back: its glyph's first code
+// point, its background and, unless the glyph is blank, its foreground.
+bool shows_target(const VtScreen& vt, int row, int col, const TermCell& want)
+{
+    VTermScreenCell got = vt.cell(row, col);
+    char g[8];
+    terminal_glyph(want.glyph, TERMINAL_CHARSET_UTF8, g);
+    uint32_t ch = first_code_point(g);
+    auto rgb = [](uint32_t c) {
+        return c & TERMINAL_RGB ? Rgb{(int)(c >> 16 & 255), (int)(c >> 8 & 255), (int)(c & 255)} : palette_rgb((int)(c & 15));
+    };
+    bool blank = ch == ' ';
+    return (got.chars[0] == ch || (blank && got.chars[0] == 0)) && vt_rgb(got.bg) == rgb(want.bg) &&
+           (blank || vt_rgb(got.fg) == rgb(want.fg));
+}
+
+TEST(TerminalEncoder, EveryLayoutShowsItsCellsAfterFramesOfScatteredChanges)
+{
+    // Frames changing a few cells to nearly all, scattered and in runs, in the wide and grid layouts at
+    // their own size and centred in larger terminals, and in the compact one: changed cells are drawn a
+    // colour at a time with moves of every kind, and libvterm must show exactly the laid-out cells,
+    // nothing scrolled, the margins untouched.
+    struct Config {
+        int cols, rows, colours;
+    };
+    const Config configs[] = {
+        {160, 50, TERMINAL_COLOURS_24BIT}, {164, 53, TERMINAL_COLOURS_16}, {80, 50, TERMINAL_COLOURS_24BIT},
+        {101, 61, TERMINAL_COLOURS_16},    {100, 30, TERMINAL_COLOURS_24BIT},
+    };
+    std::mt19937 rng(1625);
+    static DisplayCell frame[DISPLAY_CELLS];
+    static TerminalEncoder enc;
+    static TermCell before[TERMINAL_MAX_CELLS];
+    for (const Config& c : configs) {
+        SCOPED_TRACE(std::to_string(c.cols) + " x " + std::to_string(c.rows));
+        VtScreen vt(c.rows, c.cols);
+        terminal_encoder_init(&enc, c.cols, c.rows, c.colours, TERMINAL_CHARSET_UTF8);
+        for (auto& cell : frame)
+            cell = {(uint8_t)rng(), (uint8_t)rng()};
+        for (int pass = 0; pass < 12; pass++) {
+            memcpy(before, enc.target, sizeof before);
+            int changes = pass == 0 ? 0 : pass < 4 ? pass * 7 : (int)(rng() % 2500);
+            for (int k = 0; k < changes; k++) {
+                int at = (int)(rng() % DISPLAY_CELLS), run = pass % 2 ? (int)(rng() % 9) + 1 : 1;
+                // Few attributes, so that colours repeat as they do in pictures.
+                for (int i = at; i < at + run && i < DISPLAY_CELLS; i++)
+                    frame[i] = {(uint8_t)(rng() % 4 ? 0xDF + rng() % 3 : rng()), (uint8_t)(0x10 * (rng() % 4) + rng() % 3)};
+            }
+            vt.feed(encode(&enc, frame));
+            const TerminalLayout& l = enc.layout;
+            int mismatches = 0, changed = 0;
+            for (int row = 0; row < l.rows; row++)
+                for (int col = 0; col < l.cols; col++) {
+                    const TermCell& want = enc.target[row * l.cols + col];
+                    const TermCell& was = before[row * l.cols + col];
+                    bool blank = want.glyph == ' ' && was.glyph == ' ';
+                    changed += pass > 0 && (want.glyph != was.glyph || want.bg != was.bg || (!blank && want.fg != was.fg));
+                    if (!shows_target(vt, l.top + row, l.left + col, want) && ++mismatches <= 5)
+                        ADD_FAILURE() << "pass " << pass << " terminal cell " << col << "," << row;
+                }
+            EXPECT_EQ(mismatches, 0);
+            if (pass > 0) {
+                EXPECT_EQ(enc.cells_sent, changed) << "pass " << pass;
+            }
+            for (int row = 0; row < c.rows; row++)
+                for (int col = 0; col < c.cols; col++)
+                    if (row < l.top || row >= l.top + l.rows || col < l.left || col >= l.left + l.cols) {
+                        ASSERT_EQ(vt.cell(row, col).chars[0], 0u) << "margin " << col << "," << row;
+                    }
+        }
+    }
+}
+
 TEST(TerminalEncoder, UnchangedFrameSendsNothingAndRepaintSendsAll)
 {
     static TerminalEncoder enc;
