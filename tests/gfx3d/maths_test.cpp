@@ -36,6 +36,31 @@ TEST(FixedMaths, DivisionTruncatesTowardZero)
     EXPECT_EQ(fixed_div(5, 0), 0);  // no trap
 }
 
+TEST(FixedMaths, DivisionIsThe64BitIntegerQuotientEverywhere)
+{
+    // The quotient is worked out in double precision: held against the 64-bit integer division, low
+    // 32 bits kept, at the extremes and near whole quotients, where rounding would show first.
+    auto integer = [](fixed a, fixed b) { return (fixed)(((int64_t)a * 4096) / b); };
+    const fixed edges[] = {1, -1, 2, 3, 4095, 4096, 4097, 0x7FFFFFFF, INT32_MIN, INT32_MIN + 1, 0x40000000, 1000003};
+    for (fixed a : edges)
+        for (fixed b : edges) {
+            EXPECT_EQ(fixed_div(a, b), integer(a, b)) << a << " / " << b;
+            EXPECT_EQ(fixed_div(fixed_neg(a), b), integer(fixed_neg(a), b)) << -a << " / " << b;
+        }
+    uint32_t r = 99;
+    auto next = [&r] { r = r * 1664525u + 1013904223u; return (int32_t)r; };
+    for (int i = 0; i < 200000; i++) {
+        fixed b = next() >> (i % 31);
+        if (b == 0)
+            continue;
+        fixed q = next() >> (i % 29);
+        // A dividend one either side of q x b / 4096 puts the exact quotient just off a whole number.
+        int64_t exact = (int64_t)q * b / 4096 + (i % 3) - 1;
+        fixed a = exact > INT32_MAX || exact < INT32_MIN ? next() : (fixed)exact;
+        ASSERT_EQ(fixed_div(a, b), integer(a, b)) << a << " / " << b;
+    }
+}
+
 TEST(FixedMaths, FloatConversionsTruncateTowardZero)
 {
     EXPECT_EQ(fixed_from_float(-0.00001f), 0);

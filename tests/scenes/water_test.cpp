@@ -252,6 +252,49 @@ TEST_F(WaterTest, AHeldSeedGrowsThePoolExactlyAndWrapsInsteadOfClamping)
         EXPECT_TRUE(std::isfinite(m.pos_y) && std::isfinite(m.pitch) && std::isfinite(m.roll));
 }
 
+TEST_F(WaterTest, NormalsAreThoseOfTheSurfaceInEveryFrame)
+{
+    // The plane with its two faces per square. Frames 20 ms apart step the pool only every other
+    // frame or so; after each one the normals must be what the surface as it stands gives.
+    std::vector<MeshFace> faces;
+    for (int j = 0; j < 63; j++)
+        for (int i = 0; i < 63; i++) {
+            int a = 64 * j + i;
+            faces.push_back(MeshFace{a, a + 64, a + 1, 0, 0, 0});
+            faces.push_back(MeshFace{a + 1, a + 64, a + 65, 0, 0, 0});
+        }
+    water_mesh.faces = faces.data();
+    water_mesh.face_count = (int)faces.size();
+    std::vector<MeshVertex> again(4096);
+    Mesh fresh{};
+    fresh.vertex_count = 4096;
+    fresh.frame_count = 1;
+    fresh.face_count = (int)faces.size();
+    fresh.faces = faces.data();
+    fresh.vertices = again.data();
+    int moved = 0;
+    std::vector<MeshVertex> last(4096);
+    for (int now = 0; now <= 1000; now += 20) {
+        scene_water(now, 1, now < 500 ? 4242 : 0, 0.0f);
+        again.assign(plane_vertices.begin(), plane_vertices.end());
+        mesh_compute_normals(&fresh);
+        for (int i = 0; i < 4096; i++) {
+            ASSERT_EQ(plane_vertices[i].nx, again[i].nx) << "vertex " << i << " at " << now << " ms";
+            ASSERT_EQ(plane_vertices[i].ny, again[i].ny) << "vertex " << i << " at " << now << " ms";
+            ASSERT_EQ(plane_vertices[i].nz, again[i].nz) << "vertex " << i << " at " << now << " ms";
+        }
+        bool changed = false;
+        for (int i = 0; i < 4096; i++)
+            changed |= again[i].nx != last[i].nx || again[i].ny != last[i].ny || again[i].nz != last[i].nz;
+        moved += changed;
+        last = again;
+    }
+    EXPECT_GT(moved, 10);   // the surface moved, though not in every frame
+    EXPECT_LT(moved, 51);
+    water_mesh.faces = nullptr;
+    water_mesh.face_count = 0;
+}
+
 TEST_F(WaterTest, LettersOnFlatWaterSitLevelAndDriftWithTime)
 {
     scene_water(0, 1, -1, 0.5f);
