@@ -77,7 +77,7 @@ static int show(int step)
     static DisplayCell cells[DISPLAY_CELLS];
     static uint32_t saved[SCREEN_PIXELS];
     static uint32_t last_screen[SCREEN_PIXELS];  // the previous frame's Screen
-    double blob_ms = 0, oracle_ms = 0;
+    double blob_ms = 0, oracle_ms = 0, convert_ms = 0;
     long blob_frames = 0;
     for (int t = 0; t <= 600000 && !end_flag; t += step) {
         clock_set((uint32_t)t);
@@ -89,7 +89,9 @@ static int show(int step)
         convert_screen(last_screen, cells);
         t0 = now_ms();
         convert_screen(screen_pixels(), cells);
-        frame -= now_ms() - t0;
+        double convert = now_ms() - t0;
+        frame -= convert;
+        convert_ms += convert;
         memcpy(last_screen, screen_pixels(), sizeof last_screen);
         Sum& s = per_scene[compose_info.scene];
         s.frames++, s.ms += frame;
@@ -106,8 +108,14 @@ static int show(int step)
         }
     }
     printf("the show at a %d ms step: processor ms per frame of composition (without cell conversion)\n", step);
-    for (auto& [scene, s] : per_scene)
+    Sum all = {0, 0};
+    for (auto& [scene, s] : per_scene) {
         printf("  scene %2d  %6ld frames  %8.3f\n", scene, s.frames, s.ms / (double)s.frames);
+        all.frames += s.frames, all.ms += s.ms;
+    }
+    if (all.frames)
+        printf("  all       %6ld frames  %8.3f   (cell conversion %.3f more)\n", all.frames, all.ms / (double)all.frames,
+               convert_ms / (double)all.frames);
     if (blob_frames)
         printf("blob scene alone %.3f, straightforward %.3f: %.1f x (%ld frames)\n", blob_ms / blob_frames,
                oracle_ms / blob_frames, oracle_ms / blob_ms, blob_frames);
