@@ -302,8 +302,10 @@ void image_blit_alpha(const Image* image, int x, int y)
         // change its calling convention on machines without vector registers).
         for (; k + 4 <= n; k += 4) {
             Pixels4 d, sp;
-            memcpy(&d, dst + k, sizeof d);
             memcpy(&sp, src + k, sizeof sp);
+            if (!((src[k] | src[k + 1] | src[k + 2] | src[k + 3]) >> 24))
+                continue;   // four fully transparent pixels: nothing to do, as overlays are mostly
+            memcpy(&d, dst + k, sizeof d);
             Pixels4 a = sp >> 24, na = 255 - a;
             Pixels4 red = ((sp & 255) * a + (d & 255) * na) >> 8;
             Pixels4 green = ((sp >> 8 & 255) * a + (d >> 8 & 255) * na) >> 8;
