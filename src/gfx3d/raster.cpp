@@ -72,17 +72,8 @@ static void side_step(Side* s, const MeshEdge* e)
     s->depth = fixed_add(s->depth, e->ddepth);
 }
 
-// ---- public functions ----
-
-void zbuffer_clear(void)
-{
-    for (int i = 0; i < SCREEN_PIXELS; i++) zbuffer[i] = 0x7FFFFFFF;
-}
-
-void raster_set_additive(int additive) { span_fill = additive ? span_additive : span_opaque; }
-
 // Equal depth overwrites; depths at or below the camera's near value (points far too close) are refused.
-void span_opaque(Span* s)
+static inline void fill_opaque(Span* s)
 {
     fixed u = s->u, v = s->v, depth = s->depth, near = camera.near;
     uint32_t* dst = s->dst;
@@ -102,7 +93,7 @@ void span_opaque(Span* s)
 }
 
 // Bytes 0..2 add with saturation; byte 3 of the Screen pixel is kept.
-void span_additive(Span* s)
+static inline void fill_additive(Span* s)
 {
     // Built on first use, so the filler works on its own too (not only through mesh_draw).
     if (!gain_table_ready)
@@ -133,6 +124,19 @@ void span_additive(Span* s)
         v = fixed_add(v, s->dv);
     }
 }
+
+// ---- public functions ----
+
+void zbuffer_clear(void)
+{
+    for (int i = 0; i < SCREEN_PIXELS; i++) zbuffer[i] = 0x7FFFFFFF;
+}
+
+void raster_set_additive(int additive) { span_fill = additive ? span_additive : span_opaque; }
+
+void span_opaque(Span* s) { fill_opaque(s); }
+
+void span_additive(Span* s) { fill_additive(s); }
 
 // Sets up an edge once per draw; the first face to reach a shared edge decides its top and bottom.
 // Texel coordinates: a 1.15 texture word times the texel count has 15 fraction bits; >> 3 makes 20.12.
@@ -230,7 +234,12 @@ void triangle_draw(const MeshFace* face, Mesh* mesh)
             s.depth = fixed_add(left->depth, fixed_mul_int(ddepth, skip));
             s.dst = pixels + y * SCREEN_W + xl;
             s.zdst = zbuffer + y * SCREEN_W + xl;
-            if (s.count > 0) span_fill(&s);
+            // The two fillers of the engine called directly, so that they are inlined: spans are short.
+            if (s.count > 0) {
+                if (span_fill == span_opaque) fill_opaque(&s);
+                else if (span_fill == span_additive) fill_additive(&s);
+                else span_fill(&s);
+            }
         }
         if (y != y0) side_step(&lng, tb);
         if (y == y1) {
