@@ -12,6 +12,11 @@ struct Rect {
     int x0, y0, x1, y1;  // x0, y0 inclusive; x1, y1 exclusive; clamped to the Screen
 };
 
+// Four floats or ints in one vector register (GCC and Clang vector extensions; plain code where there
+// are no such registers).
+typedef float Floats4 __attribute__((vector_size(16)));
+typedef int32_t Ints4 __attribute__((vector_size(16)));
+
 // ---- state ----
 
 int fx_time;  // ms, demo time; set by the main loop and by the underwater scene
@@ -214,12 +219,27 @@ void fx_warp(uint32_t* pixels, float p1, float p2, float p3, float p4, float p5)
         float vy = (float)y * p2 + phase;
         float cos_vy = p4 * table_cos(vy), sin_vy = table_sin(vy);
         if (modest && fabsf(cos_vy) <= MODEST && fabsf(sin_vy) <= MODEST) {
-            for (int x = 0; x < SCREEN_W; x++) {
-                int sy = (int)((float)y + cos_ux[x] + cos_vy);
-                int sx = (int)((float)x + sin_vy + sin_ux[x]);
-                sy = sy < 0 ? 0 : sy > SCREEN_H - 1 ? SCREEN_H - 1 : sy;
-                sx = sx < 0 ? 0 : sx > SCREEN_W - 1 ? SCREEN_W - 1 : sx;
-                warp_scratch[y * SCREEN_W + x] = pixels[sy * SCREEN_W + sx];
+            // Four columns at a time: the same single-precision sums in the same order, truncated.
+            const Floats4 fy = {(float)y, (float)y, (float)y, (float)y}, cy = {cos_vy, cos_vy, cos_vy, cos_vy};
+            const Floats4 sy4 = {sin_vy, sin_vy, sin_vy, sin_vy};
+            const Ints4 last_row = {SCREEN_H - 1, SCREEN_H - 1, SCREEN_H - 1, SCREEN_H - 1};
+            const Ints4 last_col = {SCREEN_W - 1, SCREEN_W - 1, SCREEN_W - 1, SCREEN_W - 1};
+            for (int x = 0; x < SCREEN_W; x += 4) {
+                Floats4 cu, su;
+                memcpy(&cu, cos_ux + x, sizeof cu);
+                memcpy(&su, sin_ux + x, sizeof su);
+                const Floats4 fx = {(float)x, (float)(x + 1), (float)(x + 2), (float)(x + 3)};
+                Ints4 sy = __builtin_convertvector(fy + cu + cy, Ints4);
+                Ints4 sx = __builtin_convertvector(fx + sy4 + su, Ints4);
+                sy &= ~(sy < 0);
+                sx &= ~(sx < 0);
+                Ints4 over = sy > last_row;
+                sy = (sy & ~over) | (last_row & over);
+                over = sx > last_col;
+                sx = (sx & ~over) | (last_col & over);
+                Ints4 at = sy * (int32_t)SCREEN_W + sx;
+                for (int k = 0; k < 4; k++)
+                    warp_scratch[y * SCREEN_W + x + k] = pixels[at[k]];
             }
             continue;
         }
