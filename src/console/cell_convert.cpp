@@ -319,10 +319,12 @@ uint8_t convert_cell(const uint32_t* pixels, int column, int row, uint8_t* chara
     int inside = column >= 0 && column < MEMO_COLUMNS && row >= 0 && row < MEMO_ROWS;
     BlockMemo* m = inside ? &block_memo[row][column] : &outside;
     // The block against the one remembered, straight from the Screen.
-    const uint32_t* p = pixels + row * 3 * BLOCK_STRIDE + column * 3;
-    uint32_t differ = ((p[0] & 0xFFFFFF) | MEMO_FILLED) ^ m->px[0];
-    for (int k = 1; k < 9; k++)
-        differ |= (p[k / 3 * BLOCK_STRIDE + k % 3] ^ m->px[k]) & 0xFFFFFF;
+    const uint32_t* r0 = pixels + row * 3 * BLOCK_STRIDE + column * 3;
+    const uint32_t *r1 = r0 + BLOCK_STRIDE, *r2 = r1 + BLOCK_STRIDE;
+    const uint32_t* q = m->px;
+    uint32_t differ = (((r0[0] & 0xFFFFFF) | MEMO_FILLED) ^ q[0]) |
+                      (((r0[1] ^ q[1]) | (r0[2] ^ q[2]) | (r1[0] ^ q[3]) | (r1[1] ^ q[4]) | (r1[2] ^ q[5]) |
+                        (r2[0] ^ q[6]) | (r2[1] ^ q[7]) | (r2[2] ^ q[8])) & 0xFFFFFF);
     if (differ) {
         uint32_t px[9];
         load_block(pixels, column, row, px);

@@ -17,6 +17,19 @@ static MeshVertex* current_frame(Mesh* mesh)
     return mesh->vertices + mesh->frame * mesh->vertex_count;
 }
 
+// Clip bits on the values divided by W, before the Screen mapping: +-4096 are the faces of the view volume.
+static inline int outcode_of(const MeshVertex* v)
+{
+    int code = 0;
+    if (v->tx < -4096) code |= 1;
+    if (v->tx > 4096) code |= 2;
+    if (v->ty < -4096) code |= 4;
+    if (v->ty > 4096) code |= 8;
+    if (v->tz < -4096) code |= 16;
+    if (v->tz > 4096) code |= 32;
+    return code;
+}
+
 // ---- public functions ----
 
 void camera_set_projection(int near, int far, float zoom)
@@ -39,19 +52,6 @@ void camera_update(void)
     mat_mul(&camera.view_rotation, &yx, &rz);
     mat_mul(&tr, &t, &camera.view_rotation);
     mat_mul(&camera.view_projection, &tr, &p);
-}
-
-// Clip bits on the values divided by W, before the Screen mapping: +-4096 are the faces of the view volume.
-void vertex_outcode(MeshVertex* v)
-{
-    int code = 0;
-    if (v->tx < -4096) code |= 1;
-    if (v->tx > 4096) code |= 2;
-    if (v->ty < -4096) code |= 4;
-    if (v->ty > 4096) code |= 8;
-    if (v->tz < -4096) code |= 16;
-    if (v->tz > 4096) code |= 32;
-    v->outcode = code;
 }
 
 // Roll, then pitch, then yaw, then the mesh's position, then the camera. Afterwards tx, ty are the
@@ -93,12 +93,14 @@ void mesh_transform(Mesh* mesh)
         p->tz = fixed_mul(tz, g) >> 5;
         p->tw = 4096;
         p->behind = g > 0 ? -1 : 0;
-        vertex_outcode(p);
+        p->outcode = outcode_of(p);
         p->tx = fixed_sub(fixed_from_int(120), fixed_mul_int(p->tx, 120));
         p->ty = fixed_add(fixed_mul_int(p->ty, 75), fixed_from_int(75));
         p->tz = (fixed)((uint32_t)fixed_sub(131072, p->tz) << 13);
     }
 }
+
+void vertex_outcode(MeshVertex* v) { v->outcode = outcode_of(v); }
 
 // A normal facing the camera maps to the texture's centre; the texture spreads over the hemisphere.
 void mesh_env_uv(Mesh* mesh)
