@@ -20,7 +20,8 @@
 // whole quadrants of one console cell: what a console cell becomes depends only on its character and
 // attribute (and, for the dither of 16 colours, on the parity of its column). Those layouts look
 // their cells up in tables, each filled once from frames of every character and attribute drawn the
-// straightforward way; the compact layout and scaled wide ones are worked out every frame.
+// straightforward way; the compact layout and scaled wide ones are worked out again where console
+// cells changed.
 
 // ---- types ----
 
@@ -51,6 +52,19 @@ struct Taps {
 // ---- state ----
 
 static const char* LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too small"};
+
+// The last frame drawn the scaled way, for drawing only what changed in the next.
+static struct {
+    int valid;                          // 0: the next frame is drawn in full
+    const TermCell* out;                // the cells it was drawn into, and how
+    TerminalLayout layout;
+    int colours, charset;
+    DisplayCell cells[DISPLAY_CELLS];   // the console cells it showed
+    int16_t x_lo[SOURCE_W], x_hi[SOURCE_W];        // picture columns reading each sample column
+    int16_t row_lo[SOURCE_H], row_hi[SOURCE_H];    // terminal rows reading each sample row
+    uint8_t line_dirty[SOURCE_H][TERMINAL_MAX_COLS];     // first-pass sums to work out again
+    uint8_t cell_dirty[TERMINAL_MAX_ROWS][TERMINAL_MAX_COLS];  // terminal cells to work out again
+} since;
 
 // The terminal cells of every character and attribute, per layout with a table. The grid's two
 // variants are even and odd columns (the same in 24-bit colour), the wide layout's the left and
@@ -230,9 +244,61 @@ static TermCell grid_cell(int row, int col)
     return TermCell{colour1, colour0, (uint16_t)(TERMINAL_GLYPH_QUADRANTS + best_mask)};
 }
 
-// The straightforward way: every quadrant in linear light, then the layout's rule for each terminal cell.
-static void draw_straight(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
-                          TermCell* out)
+// The four quadrant samples of console cell (row, col) in linear light (x 16: its ink count weighs the
+// foreground).
+static void cell_samples(int row, int col, DisplayCell c)
+{
+    const uint16_t* fg = scaler.palette_linear[c.attr & 15];
+    const uint16_t* bg = scaler.palette_linear[c.attr >> 4];
+    for (int q = 0; q < 4; q++) {
+        uint32_t ink = terminal_quadrant_ink[c.ch][q];
+        uint32_t* s = scaler.sample[2 * row + (q >> 1)][2 * col + (q & 1)];
+        for (int k = 0; k < 3; k++)
+            s[k] = ink * fg[k] + (16 - ink) * bg[k];
+    }
+}
+
+// Sample row y averaged across into picture column x: the first pass.
+static void line_sum(int y, int x)
+{
+    const Taps* t = &scaler.col[x];
+    uint32_t sum[3] = {0, 0, 0};
+    for (int i = 0; i < t->count; i++)
+        for (int k = 0; k < 3; k++)
+            sum[k] += scaler.sample[y][t->first + i][k] * (uint32_t)t->weight[i];
+    for (int k = 0; k < 3; k++)
+        scaler.line[y][x][k] = sum[k];
+}
+
+// The row taps of picture row y; rows past the picture repeat its last.
+static const Taps* row_taps(const TerminalLayout* layout, int y)
+{
+    return &scaler.row[y < layout->pixel_rows ? y : layout->pixel_rows - 1];
+}
+
+// Terminal cell (row, x) from the first pass's sums: its picture pixels averaged down, the second pass.
+static TermCell tap_cell(const TerminalLayout* layout, int row, int x, int colours, int per_row)
+{
+    uint32_t colour[2] = {0, 0};
+    for (int half = 0; half < per_row; half++) {
+        int y = row * per_row + half;
+        const Taps* t = row_taps(layout, y);
+        uint64_t sum[3] = {0, 0, 0};
+        for (int i = 0; i < t->count; i++)
+            for (int k = 0; k < 3; k++)
+                sum[k] += (uint64_t)scaler.line[t->first + i][x][k] * (uint64_t)t->weight[i];
+        uint32_t lin[3];
+        uint64_t total = (uint64_t)scaler.col[x].total * (uint64_t)t->total * 16;
+        for (int k = 0; k < 3; k++)
+            lin[k] = (uint32_t)((sum[k] + total / 2) / total);
+        colour[half] = pixel_colour(lin, 1, colours, x, y);
+    }
+    if (per_row == 1 || colour[0] == colour[1])
+        return solid(colour[0]);
+    return TermCell{colour[0], colour[1], GLYPH_UPPER_HALF};
+}
+
+static void prepare_scaler(const TerminalLayout* layout)
 {
     if (!scaler.ready)
         build_colour_tables();
@@ -242,19 +308,17 @@ static void draw_straight(const TerminalLayout* layout, const DisplayCell* cells
         scaler.columns = layout->pixel_cols;
         scaler.pixel_rows = layout->pixel_rows;
     }
-    // Every quadrant of every cell in linear light (x 16: its ink count weighs the foreground).
+}
+
+// The straightforward way: every quadrant in linear light, then the layout's rule for each terminal cell.
+static void draw_straight(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
+                          TermCell* out)
+{
+    prepare_scaler(layout);
+    since.valid = 0;   // the samples and sums are this frame's now
     for (int row = 0; row < DISPLAY_ROWS; row++)
-        for (int col = 0; col < DISPLAY_COLS; col++) {
-            DisplayCell c = cells[row * DISPLAY_COLS + col];
-            const uint16_t* fg = scaler.palette_linear[c.attr & 15];
-            const uint16_t* bg = scaler.palette_linear[c.attr >> 4];
-            for (int q = 0; q < 4; q++) {
-                uint32_t ink = terminal_quadrant_ink[c.ch][q];
-                uint32_t* s = scaler.sample[2 * row + (q >> 1)][2 * col + (q & 1)];
-                for (int k = 0; k < 3; k++)
-                    s[k] = ink * fg[k] + (16 - ink) * bg[k];
-            }
-        }
+        for (int col = 0; col < DISPLAY_COLS; col++)
+            cell_samples(row, col, cells[row * DISPLAY_COLS + col]);
     if (layout->kind == TERMINAL_LAYOUT_GRID && colours == TERMINAL_COLOURS_24BIT && charset == TERMINAL_CHARSET_UTF8) {
         for (int row = 0; row < layout->rows; row++)
             for (int col = 0; col < layout->cols; col++)
@@ -263,38 +327,92 @@ static void draw_straight(const TerminalLayout* layout, const DisplayCell* cells
     }
     // Across, then down; the weights of each pass add up to its taps' total.
     for (int y = 0; y < SOURCE_H; y++)
-        for (int x = 0; x < layout->cols; x++) {
-            const Taps* t = &scaler.col[x];
-            uint32_t sum[3] = {0, 0, 0};
-            for (int i = 0; i < t->count; i++)
-                for (int k = 0; k < 3; k++)
-                    sum[k] += scaler.sample[y][t->first + i][k] * (uint32_t)t->weight[i];
-            for (int k = 0; k < 3; k++)
-                scaler.line[y][x][k] = sum[k];
-        }
+        for (int x = 0; x < layout->cols; x++)
+            line_sum(y, x);
     int per_row = charset == TERMINAL_CHARSET_ASCII ? 1 : 2;
     for (int row = 0; row < layout->rows; row++)
-        for (int x = 0; x < layout->cols; x++) {
-            uint32_t colour[2] = {0, 0};
-            for (int half = 0; half < per_row; half++) {
-                int y = row * per_row + half;
-                const Taps* t = &scaler.row[y < layout->pixel_rows ? y : layout->pixel_rows - 1];
-                uint64_t sum[3] = {0, 0, 0};
-                for (int i = 0; i < t->count; i++)
-                    for (int k = 0; k < 3; k++)
-                        sum[k] += (uint64_t)scaler.line[t->first + i][x][k] * (uint64_t)t->weight[i];
-                uint32_t lin[3];
-                uint64_t total = (uint64_t)scaler.col[x].total * (uint64_t)t->total * 16;
-                for (int k = 0; k < 3; k++)
-                    lin[k] = (uint32_t)((sum[k] + total / 2) / total);
-                colour[half] = pixel_colour(lin, 1, colours, x, y);
+        for (int x = 0; x < layout->cols; x++)
+            out[row * layout->cols + x] = tap_cell(layout, row, x, colours, per_row);
+}
+
+// The scaled layouts (compact, a wide one on cells other than 1 : 2, any in plain ASCII) drawn again
+// only where console cells changed since the last frame drawn into the same cells: each changed cell's
+// quadrants, the first pass's sums that read them, and the terminal cells that read those. What is
+// worked out is worked out as the straightforward way does it, so the picture is the same.
+static void draw_changes(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
+                         TermCell* out)
+{
+    int per_row = charset == TERMINAL_CHARSET_ASCII ? 1 : 2;
+    int split = layout->kind == TERMINAL_LAYOUT_GRID && colours == TERMINAL_COLOURS_24BIT && charset == TERMINAL_CHARSET_UTF8;
+    if (split) {   // the grid's split blocks are not taps (and have a table of their own)
+        draw_straight(layout, cells, colours, charset, out);
+        return;
+    }
+    if (!since.valid || since.out != out || since.colours != colours || since.charset != charset ||
+        memcmp(&since.layout, layout, sizeof *layout) != 0) {
+        draw_straight(layout, cells, colours, charset, out);
+        // Which picture columns read each sample column, and which terminal rows each sample row.
+        for (int i = 0; i < SOURCE_W; i++)
+            since.x_lo[i] = TERMINAL_MAX_COLS, since.x_hi[i] = -1;
+        for (int x = 0; x < layout->cols; x++)
+            for (int i = 0; i < scaler.col[x].count; i++) {
+                int c = scaler.col[x].first + i;
+                since.x_lo[c] = (int16_t)(x < since.x_lo[c] ? x : since.x_lo[c]);
+                since.x_hi[c] = (int16_t)(x > since.x_hi[c] ? x : since.x_hi[c]);
             }
-            TermCell* c = &out[row * layout->cols + x];
-            if (per_row == 1 || colour[0] == colour[1])
-                *c = solid(colour[0]);
-            else
-                *c = TermCell{colour[0], colour[1], GLYPH_UPPER_HALF};
-        }
+        for (int i = 0; i < SOURCE_H; i++)
+            since.row_lo[i] = TERMINAL_MAX_ROWS, since.row_hi[i] = -1;
+        for (int row = 0; row < layout->rows; row++)
+            for (int half = 0; half < per_row; half++) {
+                const Taps* t = row_taps(layout, row * per_row + half);
+                for (int i = 0; i < t->count; i++) {
+                    int r = t->first + i;
+                    since.row_lo[r] = (int16_t)(row < since.row_lo[r] ? row : since.row_lo[r]);
+                    since.row_hi[r] = (int16_t)(row > since.row_hi[r] ? row : since.row_hi[r]);
+                }
+            }
+        memcpy(since.cells, cells, sizeof since.cells);
+        memset(since.line_dirty, 0, sizeof since.line_dirty);
+        memset(since.cell_dirty, 0, sizeof since.cell_dirty);
+        since.out = out;
+        since.layout = *layout;
+        since.colours = colours;
+        since.charset = charset;
+        since.valid = 1;
+        return;
+    }
+    int changed = 0;
+    for (int i = 0; i < DISPLAY_CELLS; i++) {
+        DisplayCell c = cells[i];
+        if (c.ch == since.cells[i].ch && c.attr == since.cells[i].attr)
+            continue;
+        since.cells[i] = c;
+        changed = 1;
+        int row = i / DISPLAY_COLS, col = i % DISPLAY_COLS;
+        cell_samples(row, col, c);
+        int x_lo = since.x_lo[2 * col] < since.x_lo[2 * col + 1] ? since.x_lo[2 * col] : since.x_lo[2 * col + 1];
+        int x_hi = since.x_hi[2 * col] > since.x_hi[2 * col + 1] ? since.x_hi[2 * col] : since.x_hi[2 * col + 1];
+        for (int r = 2 * row; r < 2 * row + 2; r++)
+            for (int x = x_lo; x <= x_hi; x++) {
+                since.line_dirty[r][x] = 1;
+                for (int t = since.row_lo[r]; t <= since.row_hi[r]; t++)
+                    since.cell_dirty[t][x] = 1;
+            }
+    }
+    if (!changed)
+        return;
+    for (int y = 0; y < SOURCE_H; y++)
+        for (int x = 0; x < layout->cols; x++)
+            if (since.line_dirty[y][x]) {
+                line_sum(y, x);
+                since.line_dirty[y][x] = 0;
+            }
+    for (int row = 0; row < layout->rows; row++)
+        for (int x = 0; x < layout->cols; x++)
+            if (since.cell_dirty[row][x]) {
+                out[row * layout->cols + x] = tap_cell(layout, row, x, colours, per_row);
+                since.cell_dirty[row][x] = 0;
+            }
 }
 
 // Which table serves a layout, or -1 when its cells are not whole quadrants of one console cell.
@@ -345,9 +463,13 @@ static void build_table(int kind)
 static void draw_layout(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
                         TermCell* out)
 {
-    int kind = lookup.off ? -1 : table_kind(layout, colours, charset);
-    if (kind < 0) {
+    if (lookup.off) {
         draw_straight(layout, cells, colours, charset, out);
+        return;
+    }
+    int kind = table_kind(layout, colours, charset);
+    if (kind < 0) {
+        draw_changes(layout, cells, colours, charset, out);
         return;
     }
     if (!lookup.built[kind])

@@ -351,4 +351,60 @@ TEST(TerminalLayout, LookedUpCellsAreTheQuadrantsWorkedOutForEveryCharacterAndAt
     }
 }
 
+TEST(TerminalLayout, ScaledLayoutsRedrawnWhereCellsChangedEqualWholeFrames)
+{
+    // The scaled layouts work out again only what changed cells reach. Frames changing from one cell
+    // to most, scattered and in runs, drawn that way into the same cells must equal each frame
+    // worked out whole: compact in both colour modes, wide on cells of 8 x 17 pixels, plain ASCII.
+    struct Config {
+        int cols, rows, cell_w, cell_h, colours, charset;
+    };
+    const Config configs[] = {
+        {80, 24, 0, 0, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8},
+        {77, 30, 0, 0, TERMINAL_COLOURS_16, TERMINAL_CHARSET_UTF8},
+        {160, 50, 8, 17, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_UTF8},
+        {80, 50, 0, 0, TERMINAL_COLOURS_16, TERMINAL_CHARSET_ASCII},
+        {40, 12, 0, 0, TERMINAL_COLOURS_24BIT, TERMINAL_CHARSET_ASCII},
+    };
+    std::mt19937 rng(77);
+    const int FRAMES = 14;
+    static DisplayCell frames[FRAMES][DISPLAY_CELLS];
+    static TermCell changed_way[FRAMES][TERMINAL_MAX_CELLS], whole_way[TERMINAL_MAX_CELLS];
+    static TermCell out[TERMINAL_MAX_CELLS];
+    for (const Config& c : configs) {
+        SCOPED_TRACE(std::to_string(c.cols) + " x " + std::to_string(c.rows));
+        TerminalLayout l;
+        terminal_layout_choose(&l, TERMINAL_LAYOUT_AUTO, c.cols, c.rows, c.cell_w, c.cell_h, c.charset);
+        for (auto& cell : frames[0])
+            cell = {(uint8_t)rng(), (uint8_t)rng()};
+        for (int f = 1; f < FRAMES; f++) {
+            memcpy(frames[f], frames[f - 1], sizeof frames[f]);
+            int changes = f < 4 ? f - 1 : (int)(rng() % 3000);
+            for (int k = 0; k < changes; k++) {
+                int at = (int)(rng() % DISPLAY_CELLS), run = f % 2 ? (int)(rng() % 12) + 1 : 1;
+                for (int i = at; i < at + run && i < DISPLAY_CELLS; i++)
+                    frames[f][i] = {(uint8_t)rng(), (uint8_t)rng()};
+            }
+        }
+        // All frames the changed-cells way into the same cells first, then each worked out whole.
+        terminal_layout_use_tables(1);
+        for (int f = 0; f < FRAMES; f++) {
+            terminal_layout_draw(&l, frames[f], c.colours, c.charset, out);
+            memcpy(changed_way[f], out, sizeof out);
+        }
+        terminal_layout_use_tables(0);
+        int mismatches = 0;
+        for (int f = 0; f < FRAMES; f++) {
+            terminal_layout_draw(&l, frames[f], c.colours, c.charset, whole_way);
+            for (int i = 0; i < l.cols * l.rows; i++) {
+                const TermCell &a = changed_way[f][i], &b = whole_way[i];
+                if ((a.fg != b.fg || a.bg != b.bg || a.glyph != b.glyph) && ++mismatches <= 5)
+                    ADD_FAILURE() << "frame " << f << " terminal cell " << i % l.cols << "," << i / l.cols;
+            }
+        }
+        terminal_layout_use_tables(1);
+        EXPECT_EQ(mismatches, 0);
+    }
+}
+
 }  // namespace
