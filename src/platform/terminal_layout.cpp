@@ -56,7 +56,7 @@ static const char* LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too sma
 // The last frame drawn the scaled way, for drawing only what changed in the next.
 static struct {
     int valid;                          // 0: the next frame is drawn in full
-    const TermCell* out;                // the cells it was drawn into, and how
+    TermCell drawn[TERMINAL_MAX_CELLS]; // what it drew, copied out whole every frame, and how
     TerminalLayout layout;
     int colours, charset;
     DisplayCell cells[DISPLAY_CELLS];   // the console cells it showed
@@ -336,7 +336,7 @@ static void draw_straight(const TerminalLayout* layout, const DisplayCell* cells
 }
 
 // The scaled layouts (compact, a wide one on cells other than 1 : 2, any in plain ASCII) drawn again
-// only where console cells changed since the last frame drawn into the same cells: each changed cell's
+// only where console cells changed since the last frame drawn the same way: each changed cell's
 // quadrants, the first pass's sums that read them, and the terminal cells that read those. What is
 // worked out is worked out as the straightforward way does it, so the picture is the same.
 static void draw_changes(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
@@ -348,9 +348,11 @@ static void draw_changes(const TerminalLayout* layout, const DisplayCell* cells,
         draw_straight(layout, cells, colours, charset, out);
         return;
     }
-    if (!since.valid || since.out != out || since.colours != colours || since.charset != charset ||
+    int count = layout->cols * layout->rows;
+    if (!since.valid || since.colours != colours || since.charset != charset ||
         memcmp(&since.layout, layout, sizeof *layout) != 0) {
-        draw_straight(layout, cells, colours, charset, out);
+        draw_straight(layout, cells, colours, charset, since.drawn);
+        memcpy(out, since.drawn, sizeof(TermCell) * (size_t)count);
         // Which picture columns read each sample column, and which terminal rows each sample row.
         for (int i = 0; i < SOURCE_W; i++)
             since.x_lo[i] = TERMINAL_MAX_COLS, since.x_hi[i] = -1;
@@ -374,7 +376,6 @@ static void draw_changes(const TerminalLayout* layout, const DisplayCell* cells,
         memcpy(since.cells, cells, sizeof since.cells);
         memset(since.line_dirty, 0, sizeof since.line_dirty);
         memset(since.cell_dirty, 0, sizeof since.cell_dirty);
-        since.out = out;
         since.layout = *layout;
         since.colours = colours;
         since.charset = charset;
@@ -399,20 +400,20 @@ static void draw_changes(const TerminalLayout* layout, const DisplayCell* cells,
                     since.cell_dirty[t][x] = 1;
             }
     }
-    if (!changed)
-        return;
-    for (int y = 0; y < SOURCE_H; y++)
+    for (int y = 0; y < SOURCE_H && changed; y++)
         for (int x = 0; x < layout->cols; x++)
             if (since.line_dirty[y][x]) {
                 line_sum(y, x);
                 since.line_dirty[y][x] = 0;
             }
-    for (int row = 0; row < layout->rows; row++)
+    for (int row = 0; row < layout->rows && changed; row++)
         for (int x = 0; x < layout->cols; x++)
             if (since.cell_dirty[row][x]) {
-                out[row * layout->cols + x] = tap_cell(layout, row, x, colours, per_row);
+                since.drawn[row * layout->cols + x] = tap_cell(layout, row, x, colours, per_row);
                 since.cell_dirty[row][x] = 0;
             }
+    // Whoever owns `out` may have changed it since (a new encoder starts empty): it gets all of it.
+    memcpy(out, since.drawn, sizeof(TermCell) * (size_t)count);
 }
 
 // Which table serves a layout, or -1 when its cells are not whole quadrants of one console cell.
