@@ -3,14 +3,27 @@
 #include "console/console.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+// ---- types ----
+
+enum {
+    DISC_SPAN_HALF = 64,  // lines with discs of half width 1..64 (pens 2 to 129) are painted as row spans
+};
 
 // ---- state ----
 
 uint32_t* screen;
 int pen_width;
 void (*plot)(int x, int y, uint32_t colour) = put_pixel;
+
+// Row dy of a disc of half width h covers columns -a .. a around its centre: the largest a with
+// a^2 + dy^2 < h^2 (dy < h). Filled at the first disc line.
+static int16_t disc_half_span[DISC_SPAN_HALF + 1][DISC_SPAN_HALF];
+static int32_t row_left[SCREEN_H], row_right[SCREEN_H];  // a line's columns per row; empty between lines
+static int disc_spans_ready;
 
 // ---- internal functions ----
 
@@ -59,6 +72,67 @@ static void steps_within(int start, int64_t step, int reach, int size, int64_t* 
         *hi = std::min(*hi, floor_div(f0 - low, -step));
     } else if (f0 < low || f0 > high) {
         *hi = *lo - 1;  // stands still off the Screen: no step reaches it
+    }
+}
+
+static void build_disc_spans(void)
+{
+    for (int h = 1; h <= DISC_SPAN_HALF; h++)
+        for (int dy = 0; dy < h; dy++) {
+            int a = 0;
+            while ((a + 1) * (a + 1) + dy * dy < h * h)
+                a++;
+            disc_half_span[h][dy] = (int16_t)a;
+        }
+    for (int y = 0; y < SCREEN_H; y++)
+        row_left[y] = INT32_MAX, row_right[y] = INT32_MIN;
+    disc_spans_ready = 1;
+}
+
+// Widens rows y - (h - 1) .. y + (h - 1) to hold discs of half width h centred on columns x0 .. x1 of row y.
+static void widen_rows(int y, int x0, int x1, int h, int* top, int* bottom)
+{
+    const int16_t* half = disc_half_span[h];
+    int y0 = std::max(y - (h - 1), 0), y1 = std::min(y + (h - 1), SCREEN_H - 1);
+    for (int row = y0; row <= y1; row++) {
+        int a = half[row < y ? y - row : row - y];
+        row_left[row] = std::min(row_left[row], x0 - a);
+        row_right[row] = std::max(row_right[row], x1 + a);
+    }
+    *top = std::min(*top, y0);
+    *bottom = std::max(*bottom, y1);
+}
+
+// draw_line's steps with a disc pen of half width h (1 .. DISC_SPAN_HALF), painted as row spans: the
+// same pixels as a disc per step. Every disc has the line's colour, so the order of the writes is
+// unseen; and the discs of two neighbouring steps (at most a pixel apart each way) that reach a row
+// cover touching or overlapping columns of it, so all of them together cover one run per row.
+// Steps that stay on one row are taken together.
+static void disc_line(int64_t fx, int64_t fy, int64_t sx, int64_t sy, int64_t count, int h, uint32_t colour)
+{
+    if (!disc_spans_ready)
+        build_disc_spans();
+    int top = SCREEN_H, bottom = -1;
+    int run_y = 0, run_x0 = 0, run_x1 = -1;  // the steps so far on row run_y, columns run_x0 .. run_x1
+    for (int64_t k = 0; k < count; k++) {
+        fx += sx;
+        fy += sy;
+        int x = (int)(fx >> 8), y = (int)(fy >> 8);
+        if (run_x0 <= run_x1 && y == run_y) {
+            run_x0 = std::min(run_x0, x), run_x1 = std::max(run_x1, x);
+            continue;
+        }
+        if (run_x0 <= run_x1)
+            widen_rows(run_y, run_x0, run_x1, h, &top, &bottom);
+        run_y = y, run_x0 = x, run_x1 = x;
+    }
+    if (run_x0 <= run_x1)
+        widen_rows(run_y, run_x0, run_x1, h, &top, &bottom);
+    for (int row = top; row <= bottom; row++) {
+        int left = std::max(row_left[row], 0), right = std::min(row_right[row], SCREEN_W - 1);
+        for (int x = left; x <= right; x++)
+            screen[row * SCREEN_W + x] = colour;
+        row_left[row] = INT32_MAX, row_right[row] = INT32_MIN;
     }
 }
 
@@ -120,6 +194,10 @@ void draw_line(int x0, int y0, int x1, int y1, uint32_t colour)
     if (reach >= 0 && !draw_line_steps(x0, y0, x1, y1, (int)reach, &first, &last))
         return;
     int64_t fx = (int64_t)x0 * 256 + (first - 1) * sx, fy = (int64_t)y0 * 256 + (first - 1) * sy;
+    if (plot == put_disc && pen_width / 2 >= 1 && pen_width / 2 <= DISC_SPAN_HALF && screen) {
+        disc_line(fx, fy, sx, sy, last - first + 1, pen_width / 2, colour);
+        return;
+    }
     // The step comes before each plot, so the start pixel is skipped when drawing towards smaller
     // coordinates and the end pixel is repeated; positions round down (arithmetic shifts).
     for (int64_t k = first; k <= last; k++) {

@@ -126,13 +126,13 @@ Line random_line(std::mt19937& rng)
     case 1: return {px, py, fx, pick(0, 1) ? fy : pick(-500, 500)};
     case 2: return {pick(0, 1) ? fx : pick(-500, 500), fy, px, py};
     case 3: return {fx, fy, clamp(2 * (int64_t)px - fx), clamp(2 * (int64_t)py - fy)};  // through (px, py)
-    default: return {pick(-(1 << 16), 1 << 16), pick(-(1 << 16), 1 << 16), pick(-(1 << 16), 1 << 16), px};
+    default: return {pick(-(1 << 14), 1 << 14), pick(-(1 << 14), 1 << 14), pick(-(1 << 14), 1 << 14), px};
     }
 }
 
 int pen_reach(int width) { return width / 2 > 1 ? width / 2 - 1 : 0; }
 const int REACHES[] = {0, 0, 1, 2, 3, 7, 100};
-const int WIDTHS[] = {0, 1, 2, 3, 4, 5, 8, 9, 17};  // the replay's 0 to 8, and wider
+const int WIDTHS[] = {0, 1, 2, 3, 4, 5, 8, 9, 17, 33};  // the replay's 0 to 8, and wider
 
 TEST_F(ScreenTest, LineStepsNearTheScreenAreOneRunFoundWithoutWalking)
 {
@@ -164,13 +164,13 @@ TEST_F(ScreenTest, LinesDrawWhatThePlainWalkDraws)
         // One colour per line, so a pixel also shows which line drew it last.
         screen_fill(0);
         for (int i = 0; i < 50; i++) {
-            set_pen_width(WIDTHS[(batch + i) % 9]);
+            set_pen_width(WIDTHS[(batch + i) % 10]);
             draw_line(lines[i].x0, lines[i].y0, lines[i].x1, lines[i].y1, 0x100 + i);
         }
         drawn.assign(screen, screen + SCREEN_PIXELS);
         screen_fill(0);
         for (int i = 0; i < 50; i++) {
-            int width = WIDTHS[(batch + i) % 9];
+            int width = WIDTHS[(batch + i) % 10];
             set_pen_width(width);
             const Line& l = lines[i];
             int64_t n = std::max(std::llabs((int64_t)l.x1 - l.x0), std::llabs((int64_t)l.y1 - l.y0));
