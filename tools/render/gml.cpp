@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <vector>
 
 // ---- state ----
@@ -21,8 +21,8 @@ static struct {
     int step;                 // ms between frames
     const char* out;          // folder for the files
     int failed;               // a file could not be written
-    int bench;                // --bench: time every frame
-    std::chrono::steady_clock::time_point mark;  // the end of the last frame (first: before loading)
+    int bench;                // --bench: time every frame, in processor time (steady on a busy machine)
+    std::clock_t mark;        // the end of the last frame (first: before loading)
     long frames;              // frames timed
     double total_ms, worst_ms, worst_later_ms;  // worst_later_ms leaves out the first, which loads
 } replay;
@@ -50,8 +50,7 @@ static void capture_write(const DisplayCell* cells)
 {
     long t = (long)clock_ticks();
     if (replay.bench) {
-        std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
-        double ms = std::chrono::duration<double, std::milli>(now - replay.mark).count();
+        double ms = (double)(std::clock() - replay.mark) * 1000.0 / CLOCKS_PER_SEC;
         replay.total_ms += ms;
         replay.worst_ms = std::max(replay.worst_ms, ms);
         if (replay.frames++ > 0)
@@ -68,7 +67,7 @@ static void capture_write(const DisplayCell* cells)
         replay.next++;
     }
     clock_advance((uint32_t)replay.step);
-    replay.mark = std::chrono::steady_clock::now();  // writing the files is no part of the frame
+    replay.mark = std::clock();  // writing the files is no part of the frame
 }
 
 static int capture_open(const char*) { return 1; }
@@ -121,11 +120,11 @@ int render_gml(int argc, char** argv)
     screen_create();
     if (!load_cell_tables())
         return 1;
-    replay.mark = std::chrono::steady_clock::now();
+    replay.mark = std::clock();
     gml_replay(file);
     if (replay.bench && replay.frames)
-        printf("%s: %ld frames at a %d ms step; milliseconds per frame: mean %.3f, worst %.3f (%.3f after the "
-               "first, which loads the drawing)\n",
+        printf("%s: %ld frames at a %d ms step; processor milliseconds per frame: mean %.3f, worst %.3f "
+               "(%.3f after the first, which loads the drawing)\n",
                file, replay.frames, replay.step, replay.total_ms / replay.frames, replay.worst_ms, replay.worst_later_ms);
     if (replay.next < replay.times.size())
         fprintf(stderr, "kerv16-render: times from %ld ms on lie past the 16 s replay\n", replay.times[replay.next]);
