@@ -26,7 +26,7 @@ static struct {
     int quit_sent;           // Escape was handed to the main loop
     double started;          // wall-clock seconds at open
     double last_report;      // wall-clock seconds of the last progress line
-    uint8_t rgb[CELL_PIXELS_W * CELL_PIXELS_H * 3];
+    uint8_t rgb[VGA_PIXELS_W * VGA_PIXELS_H * 3];
 } cap;
 
 // ---- internal functions ----
@@ -86,7 +86,7 @@ static int capture_open(const char*)
         return 0;
     }
     char size[32], rate[16];
-    snprintf(size, sizeof size, "%dx%d", CELL_PIXELS_W, CELL_PIXELS_H);
+    snprintf(size, sizeof size, "%dx%d", VGA_PIXELS_W, VGA_PIXELS_H);
     snprintf(rate, sizeof rate, "%d", cap.fps);
     int with_sound = cap.soundtrack && access(cap.soundtrack, R_OK) == 0;
     const char* args[40];
@@ -133,7 +133,7 @@ static void capture_write(const DisplayCell* cells)
 {
     if (cap.failed)
         return;
-    cells_draw_rgb(cells, cap.rgb);
+    vga_draw_cells_rgb(cells, vga_palette, cap.rgb);
     if (!write_all(cap.pipe_fd, cap.rgb, sizeof cap.rgb)) {
         cap.failed = 1;
         return;

@@ -10,7 +10,7 @@ static struct {
     SDL_Window* window;
     SDL_Renderer* renderer;
     SDL_Texture* texture;
-    uint32_t pixels[CELL_PIXELS_W * CELL_PIXELS_H];  // the frame being shown
+    uint32_t pixels[VGA_PIXELS_W * VGA_PIXELS_H];  // the frame being shown
     int keys[WINDOW_KEY_QUEUE];                      // key codes, a ring
     int key_head, key_count;
     int fullscreen;                                  // 1 while full screen
@@ -47,7 +47,7 @@ static void show(void)
 {
     if (!win.renderer)
         return;
-    SDL_UpdateTexture(win.texture, nullptr, win.pixels, CELL_PIXELS_W * 4);
+    SDL_UpdateTexture(win.texture, nullptr, win.pixels, VGA_PIXELS_W * 4);
     SDL_SetRenderDrawColor(win.renderer, 0, 0, 0, 255);
     SDL_RenderClear(win.renderer);
     SDL_RenderCopy(win.renderer, win.texture, nullptr, nullptr);
@@ -67,7 +67,7 @@ static int fitting_scale(void)
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
         return 1;
-    int scale = usable.w / CELL_PIXELS_W < usable.h / CELL_PIXELS_H ? usable.w / CELL_PIXELS_W : usable.h / CELL_PIXELS_H;
+    int scale = usable.w / VGA_PIXELS_W < usable.h / VGA_PIXELS_H ? usable.w / VGA_PIXELS_W : usable.h / VGA_PIXELS_H;
     return scale < 1 ? 1 : scale;
 }
 
@@ -78,21 +78,21 @@ static int window_open(const char* title)
         return 0;
     }
     int scale = fitting_scale();
-    win.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, CELL_PIXELS_W * scale,
-                                  CELL_PIXELS_H * scale, SDL_WINDOW_RESIZABLE);
+    win.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, VGA_PIXELS_W * scale,
+                                  VGA_PIXELS_H * scale, SDL_WINDOW_RESIZABLE);
     if (win.window)
         win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (win.renderer && !win.texture) {
-        SDL_RenderSetLogicalSize(win.renderer, CELL_PIXELS_W, CELL_PIXELS_H);
+        SDL_RenderSetLogicalSize(win.renderer, VGA_PIXELS_W, VGA_PIXELS_H);
         SDL_RenderSetIntegerScale(win.renderer, SDL_TRUE);
         win.texture = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                        CELL_PIXELS_W, CELL_PIXELS_H);
+                                        VGA_PIXELS_W, VGA_PIXELS_H);
     }
     if (!win.texture) {
         msg_print(stderr, "kerv16: cannot open a window: %s\n", SDL_GetError());
         return 0;
     }
-    for (int i = 0; i < CELL_PIXELS_W * CELL_PIXELS_H; i++)
+    for (int i = 0; i < VGA_PIXELS_W * VGA_PIXELS_H; i++)
         win.pixels[i] = 0xFF000000u;
     show();
     return 1;
@@ -107,7 +107,7 @@ static void window_set_grid(int, int, int fullscreen)
 
 static void window_write(const DisplayCell* cells)
 {
-    cells_draw_argb(cells, win.pixels, CELL_PIXELS_W);
+    vga_draw_cells(cells, vga_palette, win.pixels, VGA_PIXELS_W);
     show();
     pump();
 }
