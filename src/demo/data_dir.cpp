@@ -1,7 +1,7 @@
 // data_dir.cpp -- where the show finds data/: the working directory, else beside the executable,
 // else in the executable's ../share/kerv16 (an installed copy)
 #include "demo/demo.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,7 +1,9 @@
-// display.h -- the cell display, keyboard and message hold: what the engine needs of a screen of 80 x 50 cells
+// display.h -- the cell display, keyboard, and the messages held while it shows: what the engine needs of a screen of 80 x 50 cells
 #pragma once
 #include <cstdint>
 #include <cstdio>
+
+#include "platform/msg.h"
 
 // ---- types ----
 
@@ -60,9 +62,3 @@ const DisplayCell* display_null_cells(void);   // the last DISPLAY_CELLS cells w
 long display_null_frames(void);                 // frames written since start-up
 void display_null_push_key(int code);           // queue a key for key_waiting / read_key
 void display_null_reset(void);                  // empty the key queue, clear cells and counters
-
-// Messages. While a display that draws on the terminal is open, messages are held and printed
-// when it closes, so they never scribble over the picture.
-void msg_print(FILE* stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void msg_hold(int hold);    // 1: keep messages from now on; 0: print them as they come
-void msg_flush(void);       // print what was held, in order, and empty the hold
