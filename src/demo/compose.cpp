@@ -1,4 +1,6 @@
 // compose.cpp -- frame composition: the six show tracks, scene dispatch, overlay and greetings flicker
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "demo/demo.h"
 #include "gfx2d/gfx2d.h"
 #include "platform/msg.h"

@@ -1,10 +1,7 @@
-// demo.h -- demo control: the program entry and main loop, pacing, frame composition; the asset table
-// and the shared random generator have headers of their own, which the scenes include
+// demo.h -- demo control: the program entry and main loop, pacing, frame composition
 #pragma once
 #include <cstdint>
 
-#include "demo/assets.h"
-#include "demo/random.h"
 #include "timeline/track_format.h"
 
 // ---- state other subsystems may read ----

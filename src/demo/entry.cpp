@@ -1,4 +1,5 @@
 // entry.cpp -- program entry: start-up order, viewer modes, one frame, the main loop, shut-down order
+#include "assets/assets.h"
 #include "demo/demo.h"
 #include "console/console.h"
 #include "gml/gml.h"
