@@ -50,7 +50,7 @@ int demo_find_data(const char* exe_dir, DemoOptions* opts)
         if (!holds_data(dir))
             continue;
         if ((opts->viewer_file && !anchor(&opts->viewer_file, viewer_path)) ||
-            (opts->capture_file && !anchor(&opts->capture_file, capture_path))) {
+            (opts->settings.video && !anchor(&opts->settings.video, capture_path))) {
             msg_print(stderr, "kerv16: the file arguments are too long to keep while moving to %s\n",
                       dir.string().c_str());
             return 0;

@@ -35,8 +35,6 @@ struct Taps {
 
 // ---- state ----
 
-static const char* LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too small"};
-
 static struct {
     int ready;
     int columns, pixel_rows;               // the picture the taps were made for, in pixels
@@ -273,19 +271,6 @@ static void draw_layout(const TerminalLayout* layout, const DisplayCell* cells, 
 }
 
 // ---- public functions ----
-
-const char* terminal_layout_name(int kind)
-{
-    return kind >= 0 && kind <= TERMINAL_LAYOUT_TOO_SMALL ? LAYOUT_NAMES[kind] : "?";
-}
-
-int terminal_layout_parse(const char* name)
-{
-    for (int k = TERMINAL_LAYOUT_AUTO; k <= TERMINAL_LAYOUT_COMPACT; k++)
-        if (name && strcmp(name, LAYOUT_NAMES[k]) == 0)
-            return k;
-    return -1;
-}
 
 void terminal_layout_choose(TerminalLayout* layout, int wanted, int cols, int rows, int cell_w, int cell_h,
                             int charset)
