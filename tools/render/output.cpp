@@ -1,7 +1,9 @@
-// output.cpp -- what the renderer writes: PNG pictures of the Screen and of the cells, and raw cell files
+// output.cpp -- what the renderer writes: PNG pictures of the Screen and of the cells, raw cell files, and their folder
 #include "render.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "gfx2d/gfx2d.h"
@@ -51,4 +53,16 @@ int render_write_cells_bin(const char* path, const DisplayCell* cells)
     if (!ok)
         fprintf(stderr, "kerv16-render: cannot write %s\n", path);
     return ok;
+}
+
+int render_make_dir(const char* dir)
+{
+    std::error_code err;
+    std::filesystem::create_directories(dir, err);
+    if (err || !std::filesystem::is_directory(dir)) {
+        fprintf(stderr, "kerv16-render: cannot make the output folder %s: %s\n", dir,
+                err ? err.message().c_str() : "a file of that name is in the way");
+        return 0;
+    }
+    return 1;
 }
