@@ -26,7 +26,7 @@ static CellColour pixel_colour(uint32_t p)
 
 static CellColour palette_colour(int index)
 {
-    return CellColour{index, console_palette[index][0], console_palette[index][1], console_palette[index][2]};
+    return CellColour{index, vga_palette[index][0], vga_palette[index][1], vga_palette[index][2]};
 }
 
 // Reads the whole of `name` into `out` when it is exactly `expected` bytes long; otherwise says why.

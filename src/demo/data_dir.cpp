@@ -1,7 +1,7 @@
 // data_dir.cpp -- where the show finds data/: the working directory, else beside the executable,
 // else in the executable's ../share/kerv16 (an installed copy)
 #include "demo/demo.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -50,7 +50,7 @@ int demo_find_data(const char* exe_dir, DemoOptions* opts)
         if (!holds_data(dir))
             continue;
         if ((opts->viewer_file && !anchor(&opts->viewer_file, viewer_path)) ||
-            (opts->capture_file && !anchor(&opts->capture_file, capture_path))) {
+            (opts->settings.video && !anchor(&opts->settings.video, capture_path))) {
             msg_print(stderr, "kerv16: the file arguments are too long to keep while moving to %s\n",
                       dir.string().c_str());
             return 0;

@@ -1,10 +1,8 @@
-// demo.h -- demo control: the program entry and main loop, pacing, frame composition; the asset table
-// and the shared random generator have headers of their own, which the scenes include
+// demo.h -- demo control: the program entry and main loop, pacing, frame composition
 #pragma once
 #include <cstdint>
 
-#include "demo/assets.h"
-#include "demo/random.h"
+#include "platform/display.h"
 #include "timeline/track_format.h"
 
 // ---- state other subsystems may read ----
@@ -14,15 +12,13 @@ extern uint32_t start_tick;   // ms; moved by the seek keys
 
 // ---- program entry: options, start, one frame, stop ----
 
-// What the command line asks for; demo_default_options gives the plain show in the terminal.
+// What the command line asks for; demo_default_options gives the plain show on the platform's own screen.
 struct DemoOptions {
     const char* viewer_file;   // picture or drawing shown before the show, or null
-    const char* capture_file;  // video rendered instead of playing the show, or null
+    const char* display;       // the display by name: "window", "capture" or "null" (--headless); null: the platform's own
+    DisplaySettings settings;  // what the display is given as it is: the terminal's layout, a capture's file
     int stats;                 // 1: frames, rate and bytes per frame on standard error at exit
-    int headless;              // 1: the null display and the null audio device
-    int window;                // 1: the window display instead of the terminal
     int fps;                   // frames per second of a capture; at most this many a second otherwise (0: unpaced)
-    int layout;                // TERMINAL_LAYOUT_*: how the terminal lays the cells out (0: by its size)
     int until_ms;              // stop at this demo time; 0 runs to the end of the timeline
     int silent;                // 1: no soundtrack at all (the renderer and the benches)
 };
@@ -34,7 +30,8 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts);
 // When data/ is not in the working directory, moves there from beside the executable (exe_dir) or from
 // its ../share/kerv16, making the file arguments absolute first. 0 after a reported failure.
 int demo_find_data(const char* exe_dir, DemoOptions* opts);
-// Backends, Screen, display, tracks, tables, the viewer, emitters, assets, music, start tick, in that order.
+// Display and sound chosen, Screen, display, tracks, tables, the viewer, emitters, assets, music, start
+// tick, in that order.
 // 0 when the show cannot run (reported; the display is closed again).
 int demo_start(const DemoOptions* opts);
 // The show headless and without sound on the manual clock, set to 0: the caller steps the clock and
@@ -44,6 +41,7 @@ void demo_frame(int t);                // post-effect time, then the frame of de
 int demo_stop(void);                   // shut-down in order; 0 when a capture failed
 int demo_main(int argc, char** argv);  // the whole program; returns the exit status
 void demo_handle_key(void);            // the main loop's key step: reads one waiting key, may seek
+int demo_quit_signal(void);            // the signal whose quit event ended the show (KEY_QUIT + n read), 0 if none
 void show_picture(const char* name);   // viewer mode: the picture until a key is waiting
 int demo_viewer_is_gml(const char* arg);  // 1: the argument is replayed as a drawing, else shown as a picture
 

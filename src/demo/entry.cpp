@@ -1,13 +1,12 @@
 // entry.cpp -- program entry: start-up order, viewer modes, one frame, the main loop, shut-down order
 #include "demo/demo.h"
+#include "assets/assets.h"
 #include "console/console.h"
 #include "gml/gml.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/system.h"
-#include "platform/window.h"
-#include "platform/terminal.h"
 #include "scenes/scenes.h"
 #include "timeline/timeline.h"
 
@@ -27,36 +26,28 @@ static const char* SOUNDTRACK = "data/Dremovant - Embers-mastered.mp3";
 enum { VIEWER_UNATTENDED_MS = 2000 };  // how long a picture stays when no key can end it
 
 static struct {
-    int unattended;     // 1 when no keyboard can end the viewer (headless, capture)
-    int capture;        // 1 while a video is being rendered: stopping finishes it
+    int unattended;     // 1 when no keyboard can end the viewer (memory, a video)
     uint32_t opened_ms; // clock when the display opened, for --stats
     long frames;        // frames drawn by demo_frame since the start
+    int quit_signal;    // the signal whose quit event was read, 0 if none
 } run;
 
 // ---- internal functions ----
 
-// Frames, rate and bytes per frame, on standard error so piped frames stay clean; the terminal's
-// layout and size, and how the frames were paced. Other displays than the terminal write no bytes
-// of their own: they report the main loop's frames.
+// Frames, rate and bytes per frame, on standard error so piped frames stay clean, then what the
+// display says of how it showed them, and how the frames were paced. A display that keeps no count of
+// its own writes no bytes of its own: it reports the main loop's frames.
 static void print_stats(uint32_t opened_ms, uint32_t closed_ms, long loop_frames)
 {
-    TerminalStats st = {};
-    int terminal = display_current() == &display_terminal_driver;
-    if (terminal)
-        terminal_get_stats(&st);
-    else
+    DisplayStats st;
+    if (!display_stats(&st))
         st.frames = loop_frames;
     double seconds = (double)(uint32_t)(closed_ms - opened_ms) / 1000.0;
     fprintf(stderr, "kerv16: %ld frames in %.1f s, %.1f frames/s; bytes per frame: mean %.0f, largest %ld\n",
             st.frames, seconds, seconds > 0 ? (double)st.frames / seconds : 0.0,
             st.frames ? (double)st.bytes / (double)st.frames : 0.0, st.largest);
-    if (terminal) {
-        char cell[48] = "";
-        if (st.cell_w > 0)
-            snprintf(cell, sizeof cell, " of %d x %d pixels", st.cell_w, st.cell_h);
-        fprintf(stderr, "kerv16: layout %s in a terminal of %d x %d cells%s\n", terminal_layout_name(st.layout),
-                st.cols, st.rows, cell);
-    }
+    if (st.detail[0])
+        fprintf(stderr, "kerv16: %s\n", st.detail);
     if (demo_pacing.fps > 0)
         fprintf(stderr, "kerv16: paced at most %d frames a second: %ld of %ld frames with time to spare, %ld slots skipped\n",
                 demo_pacing.fps, demo_pacing.paced, demo_pacing.frames, demo_pacing.skipped);
@@ -90,10 +81,14 @@ int demo_viewer_is_gml(const char* arg)
     return strcmp(tail, ".GML") == 0;
 }
 
-// Reads one key and acts on it; every key read writes end_flag.
+// Reads one key and acts on it; every key read writes end_flag. A quit event reads as Escape.
 void demo_handle_key(void)
 {
     int k = display_read_key();
+    if (k >= KEY_QUIT) {
+        run.quit_signal = k - KEY_QUIT;
+        k = KEY_ESCAPE;
+    }
     end_flag = k == KEY_ESCAPE;
     if (k != KEY_PREFIX || !display_key_waiting())
         return;
@@ -141,25 +136,31 @@ static int show_length_ms(void)
     return end_row < 0 ? 0 : (int)(end_row / 0.004);
 }
 
+int demo_quit_signal(void) { return run.quit_signal; }
+
 int demo_start(const DemoOptions* opts)
 {
-    run.capture = opts->capture_file != nullptr;
-    run.unattended = opts->headless || run.capture;
     run.frames = 0;
+    run.quit_signal = 0;
     end_flag = 0;
-    if (opts->capture_file) {
+    DisplaySettings settings = opts->settings;
+    settings.fps = opts->fps;
+    settings.soundtrack = SOUNDTRACK;
+    if (settings.video) {
+        // A video's progress is told against the show's length, or --until where that comes first.
         int length = show_length_ms();
         int until = opts->until_ms;
-        capture_setup(opts->capture_file, opts->fps, SOUNDTRACK, until > 0 && (until < length || !length) ? until : length);
-        display_use(&display_capture_driver);
-    } else {
-        // The terminal display also serves a pipe or file: the frames are written, nothing is switched.
-        display_use(opts->headless ? &display_null_driver : opts->window ? &display_window_driver : &display_terminal_driver);
+        settings.length_ms = until > 0 && (until < length || !length) ? until : length;
     }
-    terminal_set_layout(opts->layout);
-    // Without a display there is nobody to listen either; a capture muxes the soundtrack file itself.
-    // Null asks for the platform's own sound output.
-    music_use_audio(opts->headless || opts->capture_file ? &audio_null_driver : nullptr);
+    if (!display_select(opts->display, &settings)) {
+        msg_print(stderr, "kerv16: the %s display is not available in this build\n", opts->display);
+        return 0;
+    }
+    // Frames nobody watches as they come (memory, a video) have nobody to listen or press a key either:
+    // the null sound device then, and a picture stays for a while of the clock. Null asks for the
+    // platform's own sound output.
+    run.unattended = !display_current()->live;
+    music_use_audio(run.unattended ? &audio_null_driver : nullptr);
     screen_create();
     if (!display_open(TITLE)) {
         display_close();
@@ -179,7 +180,7 @@ int demo_start(const DemoOptions* opts)
     emitters_init();
     load_assets();
     setup_letter_materials();
-    if (!opts->capture_file && !opts->silent)
+    if (!opts->silent)
         music_start(SOUNDTRACK);
     start_tick = clock_ticks();
     return 1;
@@ -191,7 +192,7 @@ int demo_start_stepped(void)
     clock_set(0);
     DemoOptions opts;
     demo_default_options(&opts);
-    opts.headless = 1;
+    opts.display = "null";
     opts.silent = 1;
     return demo_start(&opts);
 }
@@ -209,10 +210,9 @@ int demo_stop(void)
     emitters_free();
     free_assets();
     music_stop();
-    int captured = run.capture ? capture_finish() : 1;
-    display_close();
+    int written = display_close();
     msg_flush();
-    return captured;
+    return written;
 }
 
 int demo_main(int argc, char** argv)
@@ -226,8 +226,8 @@ int demo_main(int argc, char** argv)
         return 1;
     if (!demo_start(&opts))
         return 1;
-    // Frames nobody can see are not drawn: a screen is paced, memory and a capture are not.
-    pacing_start(opts.headless || opts.capture_file ? 0 : opts.fps, clock_ticks());
+    // Frames nobody watches as they come are not paced: memory and a video take them as fast as they go.
+    pacing_start(display_current()->live ? opts.fps : 0, clock_ticks());
     while (!end_flag) {
         int wait = pacing_wait_ms(clock_ticks());
         if (wait > 0) {
@@ -249,7 +249,7 @@ int demo_main(int argc, char** argv)
     if (opts.stats)
         print_stats(run.opened_ms, clock_ticks(), run.frames);
     // Ended by SIGINT, SIGTERM or SIGHUP: now that the terminal is back, let the signal tell.
-    int sig = display_current() == &display_terminal_driver ? terminal_quit_signal() : 0;
+    int sig = run.quit_signal;
     if (sig) {
         signal(sig, SIG_DFL);
         raise(sig);

@@ -1,6 +1,5 @@
 // options.cpp -- the show's command line: one table of options, read in order, and the usage text drawn from it
 #include "demo/demo.h"
-#include "platform/terminal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,9 +44,28 @@ static int apply_version(DemoOptions*, const char*)
 }
 
 static int apply_stats(DemoOptions* o, const char*) { return o->stats = 1, OPTION_GO_ON; }
-static int apply_headless(DemoOptions* o, const char*) { return o->headless = 1, OPTION_GO_ON; }
-static int apply_window(DemoOptions* o, const char*) { return o->window = 1, OPTION_GO_ON; }
-static int apply_capture(DemoOptions* o, const char* v) { return o->capture_file = v, OPTION_GO_ON; }
+// Of the displays asked for, a capture goes before memory only, and that before the window, in
+// whatever order the options come.
+static void choose_display(DemoOptions* o, const char* name)
+{
+    static const char* const FIRST[] = {"capture", "null", "window"};
+    for (const char* d : FIRST) {
+        if (o->display && strcmp(o->display, d) == 0)
+            return;
+        if (strcmp(name, d) == 0)
+            break;
+    }
+    o->display = name;
+}
+
+static int apply_headless(DemoOptions* o, const char*) { return choose_display(o, "null"), OPTION_GO_ON; }
+static int apply_window(DemoOptions* o, const char*) { return choose_display(o, "window"), OPTION_GO_ON; }
+static int apply_capture(DemoOptions* o, const char* v)
+{
+    choose_display(o, "capture");
+    o->settings.video = v;
+    return OPTION_GO_ON;
+}
 
 static int apply_fps(DemoOptions* o, const char* v)
 {
@@ -59,8 +77,8 @@ static int apply_fps(DemoOptions* o, const char* v)
 
 static int apply_layout(DemoOptions* o, const char* v)
 {
-    o->layout = terminal_layout_parse(v);
-    if (o->layout >= 0)
+    o->settings.layout = display_layout_parse(v);
+    if (o->settings.layout >= 0)
         return OPTION_GO_ON;
     fprintf(stderr, "kerv16: --layout takes auto, wide, grid or compact, not %s\n", v);
     return OPTION_REFUSED;
@@ -147,7 +165,7 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts)
         if (done != OPTION_GO_ON)
             return done == OPTION_DONE ? 0 : 2;
     }
-    if (opts->capture_file && opts->fps == 0) {
+    if (opts->settings.video && opts->fps == 0) {
         fprintf(stderr, "kerv16: a capture needs --fps from 1 to 240\n");
         return 2;
     }

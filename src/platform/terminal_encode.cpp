@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "console/console.h"
+#include "platform/vga.h"
 
 // ---- types ----
 
@@ -160,7 +160,7 @@ static char* put_colour(const TerminalEncoder* enc, char* p, uint32_t c, int bac
             rgb[1] = (uint8_t)(c >> 8);
             rgb[2] = (uint8_t)c;
         } else {
-            memcpy(rgb, console_palette[c & 15], 3);
+            memcpy(rgb, vga_palette[c & 15], 3);
         }
         *p++ = background ? '4' : '3';
         *p++ = '8';

@@ -1,4 +1,4 @@
-// terminal_keys.cpp -- terminal input bytes to console key codes: a small escape-sequence state machine
+// terminal_keys.cpp -- terminal input bytes to console key codes in the display's queue: a small escape-sequence state machine
 #include "platform/terminal.h"
 
 #include <cstring>
@@ -16,20 +16,12 @@ enum {
 
 // ---- internal functions ----
 
-static void push(TerminalKeys* keys, int code)
-{
-    if (keys->count == TERMINAL_KEY_QUEUE)
-        return;   // nobody reads: later keys are dropped, never overwrite earlier ones
-    keys->queue[(keys->head + keys->count) % TERMINAL_KEY_QUEUE] = code;
-    keys->count++;
-}
+static void push(TerminalKeys*, int code) { display_push_key(code); }
 
-static void push_arrow(TerminalKeys* keys, int code)
+static void push_arrow(TerminalKeys*, int code)
 {
-    if (keys->count > TERMINAL_KEY_QUEUE - 2)
-        return;   // both halves or neither
-    push(keys, KEY_PREFIX);
-    push(keys, code);
+    int codes[2] = {KEY_PREFIX, code};
+    display_push_keys(codes, 2);   // both halves or neither
 }
 
 static void start_escape(TerminalKeys* keys, uint32_t now_ms)
@@ -131,15 +123,3 @@ void terminal_keys_tick(TerminalKeys* keys, uint32_t now_ms)
 }
 
 int terminal_keys_pending_escape(const TerminalKeys* keys) { return keys->state == KEYS_ESCAPE; }
-
-int terminal_keys_waiting(const TerminalKeys* keys) { return keys->count > 0; }
-
-int terminal_keys_read(TerminalKeys* keys)
-{
-    if (keys->count == 0)
-        return -1;
-    int k = keys->queue[keys->head];
-    keys->head = (keys->head + 1) % TERMINAL_KEY_QUEUE;
-    keys->count--;
-    return k;
-}

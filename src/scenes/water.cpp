@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "demo/assets.h"
-#include "demo/random.h"
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "scenes/scenes.h"
 
 // ---- types ----

@@ -5,7 +5,7 @@
 // happens before the lock is taken, so the audio thread never waits for the disk.
 #include "timeline/timeline.h"
 #include "platform/audio.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 #include "platform/file.h"
 
 #include <libopenmpt/libopenmpt.h>

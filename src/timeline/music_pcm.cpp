@@ -6,7 +6,7 @@
 // audio lock, and decodes before it takes the lock, so the audio thread never waits for the disk.
 #include "timeline/timeline.h"
 #include "platform/audio.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 #include "platform/mp3.h"
 
 #include <cstdlib>

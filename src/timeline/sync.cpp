@@ -1,6 +1,6 @@
 // sync.cpp -- keyed tracks: the device, loading a track file, finding keys, interpolating
 #include "timeline/timeline.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 #include "timeline/track_format.h"
 #include "platform/file.h"
 

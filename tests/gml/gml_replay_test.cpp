@@ -35,12 +35,17 @@ void stepping_write(const DisplayCell*)
             kept.emplace_back(screen, screen + SCREEN_PIXELS);
     clock_advance(step_ms);
 }
-int opened(const char*) { return 1; }
-void no_grid(int, int, int) {}
-int no_key(void) { return 0; }
-int read_none(void) { return -1; }
-void closed(void) {}
-const DisplayDriver stepping = {"stepping", opened, no_grid, stepping_write, no_key, read_none, read_none, closed, nullptr};
+const DisplayDriver stepping = {
+    .name = "stepping",
+    .live = 0,
+    .open = nullptr,
+    .set_grid = nullptr,
+    .write_cells = stepping_write,
+    .poll = nullptr,
+    .wait = nullptr,
+    .stats = nullptr,
+    .close = nullptr,
+};
 
 struct GmlReplay : ::testing::Test {
     void SetUp() override

@@ -3,20 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
-
-int render_make_dir(const char* dir)
-{
-    std::error_code err;
-    std::filesystem::create_directories(dir, err);
-    if (err || !std::filesystem::is_directory(dir)) {
-        fprintf(stderr, "kerv16-render: cannot make the output folder %s: %s\n", dir,
-                err ? err.message().c_str() : "a file of that name is in the way");
-        return 0;
-    }
-    return 1;
-}
 
 static void usage(FILE* out)
 {

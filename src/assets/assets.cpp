@@ -1,6 +1,6 @@
 // assets.cpp -- the asset table: every picture and mesh of the show, loaded at start-up and released at shut-down
-#include "demo/demo_local.h"
-#include "platform/display.h"
+#include "assets/assets_local.h"
+#include "platform/msg.h"
 
 #include <cstring>
 
