@@ -30,7 +30,11 @@ static struct {
     int pixels;                       // 1: the pixel renderer draws now (placed at scale 1 or more)
     int drawn_pixels;                 // 1: a picture may be on the screen
     long sent, skipped;               // pixel frames written, and skipped while the terminal was busy
+    int grid_pending;                 // 1: a grid request waits for the protocol to be chosen
+    int grid_cols, grid_rows, grid_fullscreen;
 } text;
+
+static void term_set_grid(int cols, int rows, int fullscreen);
 
 // ---- internal functions ----
 
@@ -70,6 +74,10 @@ static void decide(void)
         text.protocol = s->env_kitty ? TERMINAL_GRAPHICS_KITTY : TERMINAL_GRAPHICS_SIXEL;
     text.shm = text.protocol == TERMINAL_GRAPHICS_KITTY && s->kitty_shm;
     terminal_session.changed = 1;
+    if (text.grid_pending) {
+        text.grid_pending = 0;
+        term_set_grid(text.grid_cols, text.grid_rows, text.grid_fullscreen);
+    }
 }
 
 static int term_open(const DisplaySettings* settings)
@@ -81,6 +89,7 @@ static int term_open(const DisplaySettings* settings)
     text.decided = text.pixels = text.drawn_pixels = 0;
     text.protocol = TERMINAL_GRAPHICS_NONE;
     text.sent = text.skipped = 0;
+    text.grid_pending = 0;
     memset(&text.stats, 0, sizeof text.stats);
     terminal_session_open(settings->title);
     // The text layouts take over where pictures are not drawn (a forced pixel layout too small for 1 : 1).
@@ -101,7 +110,14 @@ static void term_set_grid(int cols, int rows, int fullscreen)
 {
     if (!terminal_session.open)
         return;
-    decide();
+    if (!text.decided) {
+        // Asked before the answers are in: done once the protocol is chosen, while the show loads.
+        text.grid_pending = 1;
+        text.grid_cols = cols;
+        text.grid_rows = rows;
+        text.grid_fullscreen = fullscreen;
+        return;
+    }
     if (text.protocol != TERMINAL_GRAPHICS_NONE) {
         // Pictures take the terminal as it is: only full screen is asked for.
         terminal_session_request(text.enc.cols, text.enc.rows, fullscreen);
