@@ -110,7 +110,7 @@ static const OptionRow OPTIONS[] = {
     {"--window", nullptr, "show the cells in a window with the VGA font (Alt+Enter: full screen)", apply_window},
     {"--capture", "FILE", "render the whole show into a video (with ffmpeg), as fast as it goes", apply_capture},
     {"--layout", "NAME",
-     "auto, wide, grid, compact or pixels: how the terminal shows the cells (auto: pictures where it draws them, else by its size)",
+     "auto, wide, grid, compact or pixels: how the terminal shows the cells (auto: pictures where it can)",
      apply_layout},
     {"--graphics", "NAME", "kitty or sixel: the pictures of the pixel layout in that protocol, whatever the terminal says",
      apply_graphics},

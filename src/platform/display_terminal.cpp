@@ -6,6 +6,7 @@
 #include "platform/terminal_local.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -72,7 +73,9 @@ static void decide(void)
         text.protocol = TERMINAL_GRAPHICS_SIXEL;
     else if (text.layout_wanted == DISPLAY_LAYOUT_PIXELS)
         text.protocol = s->env_kitty ? TERMINAL_GRAPHICS_KITTY : TERMINAL_GRAPHICS_SIXEL;
-    text.shm = text.protocol == TERMINAL_GRAPHICS_KITTY && s->kitty_shm;
+    // KERV16_SHM=0 sends kitty's pictures inline even where shared memory works (as over SSH).
+    const char* shm = getenv("KERV16_SHM");
+    text.shm = text.protocol == TERMINAL_GRAPHICS_KITTY && s->kitty_shm && !(shm && strcmp(shm, "0") == 0);
     terminal_session.changed = 1;
     if (text.grid_pending) {
         text.grid_pending = 0;

@@ -629,10 +629,17 @@ void terminal_session_await(uint32_t until_ms)
     }
 }
 
+// A pseudo-terminal reports no output queue (TIOCOUTQ stays 0) but stops taking bytes once the
+// terminal is some 14 KB behind; a serial line reports its queue.
 int terminal_session_busy(void)
 {
+    if (!terminal_session.tty)
+        return 0;
     int queued = 0;
-    return terminal_session.tty && ioctl(term.out_fd, TIOCOUTQ, &queued) == 0 && queued > 0;
+    if (ioctl(term.out_fd, TIOCOUTQ, &queued) == 0 && queued > 0)
+        return 1;
+    pollfd pfd = {term.out_fd, POLLOUT, 0};
+    return poll(&pfd, 1, 0) == 0;   // no room now: the last frame is still on its way
 }
 
 void terminal_session_pictures(int kitty)
