@@ -186,7 +186,7 @@ static void term_write(const DisplayCell* cells)
         text.enc.cell_h = terminal_session.cell_h;
         text.enc.repaint = 1;
         int was_pixels = text.pixels;
-        text.pixels = text.protocol != TERMINAL_GRAPHICS_NONE && terminal_picture_begin(text.protocol, text.shm) > 0;
+        text.pixels = text.protocol != TERMINAL_GRAPHICS_NONE && terminal_picture_begin(text.protocol, text.shm, terminal_session.env_kitty_itself) > 0;
         if (was_pixels && !text.pixels && text.protocol == TERMINAL_GRAPHICS_KITTY) {
             // Too small for pictures now: the text layouts clear the screen, kitty's image goes first.
             static const char DELETE[] = "\x1b_Ga=d,d=I,i=16016,q=2\x1b\\";

@@ -25,6 +25,7 @@ struct TerminalSession {
     // What the terminal said it draws (terminal_session_detect); 0 where it said nothing.
     int muxed;            // 1: inside tmux or screen, which keep their own picture of the screen
     int env_kitty;        // 1: the environment names a terminal of kitty's protocol
+    int env_kitty_itself; // 1: it names kitty, which edits an image's rows in place (others may not)
     int env_sixel;        // 1: the environment names a terminal that prefers sixels
     int asked;            // 1: the detection queries went out
     int kitty;            // 1: kitty's graphics query was answered OK
@@ -70,7 +71,8 @@ void terminal_session_pictures(int kitty);
 
 // Places the picture for the session's size in this protocol (TERMINAL_GRAPHICS_*); the next frame
 // repaints. Returns the scale, 0 when the terminal is too small for 1 : 1.
-int terminal_picture_begin(int protocol, int shm);
+// edits: 1 where the terminal edits the rows of an image in place (else kitty's image is sent whole).
+int terminal_picture_begin(int protocol, int shm, int edits);
 const PixelPlace* terminal_picture_place(void);
 // The bytes of one frame (only what changed; 0 when nothing did or it cannot be sent now).
 size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes);

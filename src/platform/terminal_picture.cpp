@@ -25,6 +25,7 @@ enum {
 static struct {
     int protocol;                     // TERMINAL_GRAPHICS_KITTY or _SIXEL
     int shm;                          // 1: kitty pictures go through shared memory
+    int edits;                        // 1: kitty edits the changed rows of its image; 0: the image goes whole
     PixelPlace place;
     int repaint;                      // 1: the next frame clears and sends the whole picture
     DisplayCell shown[DISPLAY_CELLS]; // what the terminal shows (valid unless repaint)
@@ -89,11 +90,12 @@ static size_t kitty_rows(const DisplayCell* cells, int full, int y0, int y1, cha
 
 // ---- public functions ----
 
-int terminal_picture_begin(int protocol, int shm)
+int terminal_picture_begin(int protocol, int shm, int edits)
 {
     const TerminalSession* s = &terminal_session;
     pic.protocol = protocol;
     pic.shm = protocol == TERMINAL_GRAPHICS_KITTY && shm;
+    pic.edits = edits;
     pic.place = terminal_pixels_place(s->cols, s->rows, s->cell_w, s->cell_h, protocol == TERMINAL_GRAPHICS_SIXEL ? s->max_w : 0,
                                       protocol == TERMINAL_GRAPHICS_SIXEL ? s->max_h : 0, protocol == TERMINAL_GRAPHICS_SIXEL);
     pic.repaint = 1;
@@ -131,8 +133,12 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
     }
     size_t n = 0;
     if (pic.protocol == TERMINAL_GRAPHICS_KITTY) {
+        // Where the terminal may not edit an image, every frame replaces it whole (same id, same place).
+        int whole = pic.repaint || !pic.edits;
+        if (whole)
+            first = 0, last = DISPLAY_ROWS - 1;
         p += snprintf(p, 32, "\x1b[%d;%dH", pic.place.top + 1, pic.place.left + 1);
-        n = kitty_rows(cells, pic.repaint, first * cell, (last + 1) * cell, p, (size_t)(end - p) - 16);
+        n = kitty_rows(cells, whole, first * cell, (last + 1) * cell, p, (size_t)(end - p) - 16);
         if (!n)
             return 0;
         p += n;

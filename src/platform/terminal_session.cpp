@@ -368,6 +368,7 @@ static void read_environment(void)
     s->muxed = getenv("TMUX") || getenv("STY") || env_starts("TERM", "screen") || env_starts("TERM", "tmux");
     s->env_kitty = env_is("TERM", "xterm-kitty") || env_is("TERM", "xterm-ghostty") || getenv("KITTY_WINDOW_ID") ||
                    env_is("TERM_PROGRAM", "ghostty") || env_is("TERM_PROGRAM", "WezTerm");
+    s->env_kitty_itself = env_is("TERM", "xterm-kitty") || getenv("KITTY_WINDOW_ID");
     s->env_sixel = getenv("KONSOLE_VERSION") || env_is("TERM_PROGRAM", "iTerm.app") || env_starts("TERM", "foot") ||
                    env_starts("TERM", "mlterm") || getenv("WT_SESSION");
 }
