@@ -73,9 +73,9 @@ size_t terminal_replies_tick(TerminalReplies* r, uint32_t now_ms, uint8_t* out);
 
 // ---- placement ----
 
-// The largest whole scale of 640 x 400 within the terminal's pixels (cols x rows cells of cell_w x
-// cell_h) and within max_w x max_h where not 0, centred on whole cells. Sixels may not reach the last
-// row (a picture ending there makes the terminal scroll), so `sixel` keeps it free.
+// The largest whole scale of 640 x 400 (at most 4) within the terminal's pixels (cols x rows cells of
+// cell_w x cell_h) and within max_w x max_h where not 0, centred on whole cells. A sixel image may not
+// reach the last row (a graphics line feed into it scrolls the screen), so `sixel` keeps that row free.
 PixelPlace terminal_pixels_place(int cols, int rows, int cell_w, int cell_h, int max_w, int max_h, int sixel);
 
 // ---- encoders ----

@@ -7,7 +7,7 @@
 // ---- types ----
 
 enum {
-    SIXEL_MAX_SCALE = 2 * 2,                       // the widest picture the encoder's lines hold: 640 x 4
+    SIXEL_MAX_SCALE = 4,                           // the widest picture the encoder's lines hold: 640 x 4
     SIXEL_MAX_W = VGA_PIXELS_W * SIXEL_MAX_SCALE,
     SIXEL_BAND = 6,                                // pixel rows per sixel
     SIXEL_MAX_CHARS = 48,                          // the most one run or one command can take
