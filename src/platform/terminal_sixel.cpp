@@ -136,7 +136,7 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         }
     for (int band = y0; band < y1; band += SIXEL_BAND) {
         int rows = y1 - band < SIXEL_BAND ? y1 - band : SIXEL_BAND;
-        uint16_t present = 0;
+        uint16_t present = 0;   // colours to send in this band
         for (int k = 0; k < rows; k++) {
             // Rows repeat within a scaled pixel: copy instead of drawing again.
             if (k > 0 && (band + k) / scale == (band + k - 1) / scale)
@@ -144,10 +144,29 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
             else
                 draw_line(cells, scale, band + k, band_lines[k]);
         }
+        int in_band[16] = {0};
         for (int k = 0; k < rows; k++)
             for (int x = x0; x < x1; x += scale)
-                present |= (uint16_t)(1u << band_lines[k][x]);
-        present &= (uint16_t)~(1u << bg);
+                in_band[band_lines[k][x]]++;
+        // The band's own most common colour is painted over the whole band first when it is not the
+        // image's background: the pixels of that colour then cost nothing either.
+        int base = bg;
+        for (int c = 0; c < 16; c++) {
+            if (in_band[c])
+                present |= (uint16_t)(1u << c);
+            if (in_band[c] > in_band[base])
+                base = c;
+        }
+        present &= (uint16_t)~(1u << base);
+        int first = 1;
+        if (base != bg) {
+            if (end - p < (ptrdiff_t)SIXEL_MAX_CHARS)
+                return 0;
+            *p++ = '#';
+            p = put_int(p, reg[base]);
+            p = put_run(p, (1 << rows) - 1, w);
+            first = 0;
+        }
         for (int c = 0; c < 16; c++)
             if (present & (1u << c))
                 memset(band_bits[c], 0, (size_t)w);
@@ -156,7 +175,6 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
             for (int x = 0; x < w; x++)
                 band_bits[l[x]][x] |= (uint8_t)(1u << k);
         }
-        int first = 1;
         for (int c = 0; c < 16; c++) {
             if (!(present & (1u << c)))
                 continue;
