@@ -189,8 +189,9 @@ static void term_write(const DisplayCell* cells)
         text.pixels = text.protocol != TERMINAL_GRAPHICS_NONE && terminal_picture_begin(text.protocol, text.shm, terminal_session.env_kitty_itself) > 0;
         if (was_pixels && !text.pixels && text.protocol == TERMINAL_GRAPHICS_KITTY) {
             // Too small for pictures now: the text layouts clear the screen, kitty's image goes first.
-            static const char DELETE[] = "\x1b_Ga=d,d=I,i=16016,q=2\x1b\\";
-            terminal_session_write(DELETE, sizeof DELETE - 1, nullptr);
+            char del[64];
+            int n = snprintf(del, sizeof del, "\x1b_Ga=d,d=I,i=%d,q=2\x1b\\", TERMINAL_KITTY_IMAGE_ID);
+            terminal_session_write(del, (size_t)n, nullptr);
         }
     }
     if (text.pixels) {

@@ -119,8 +119,11 @@ static void build_sequences(void)
     p = term.restore;
     end = term.restore + SEQ_BYTES;
     p = append(p, end, "\x18\x1b[?2026l\x1b[0m");
-    if (term.pictures_kitty)
-        p = append(p, end, "\x1b_Ga=d,d=I,i=16016,q=2\x1b\\");   // TERMINAL_KITTY_IMAGE_ID
+    if (term.pictures_kitty) {
+        p = append(p, end, "\x1b_Ga=d,d=I,i=");   // kitty's image deleted, its store freed
+        p = append_int(p, end, TERMINAL_KITTY_IMAGE_ID);
+        p = append(p, end, ",q=2\x1b\\");
+    }
     if (term.pictures)
         p = append(p, end, "\x1b[2J");
     if (term.fullscreen_asked)
