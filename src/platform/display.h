@@ -71,7 +71,7 @@ struct DisplayStats {
     long writes;         // write calls that carried frame bytes
     long long bytes;     // bytes those frames took
     long largest;        // the most bytes of one frame
-    char detail[160];    // the display's own words on how it showed them (layout, size), or empty
+    char detail[256];    // the display's own words on how it showed them (layout, size), or empty
 };
 
 // A display backend. Every operation may be null: it then does nothing (stats: the display keeps no

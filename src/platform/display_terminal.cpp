@@ -216,8 +216,8 @@ static int term_stats(DisplayStats* stats)
         const PixelPlace* place = terminal_picture_place();
         snprintf(stats->detail, sizeof stats->detail,
                  "layout pixels (%s%s, scale %d) in a terminal of %d x %d cells%s; %ld frames sent, %ld skipped "
-                 "while the terminal was busy",
-                 text.protocol == TERMINAL_GRAPHICS_KITTY ? "kitty" : "sixel", text.shm ? " through shared memory" : "",
+                 "(terminal busy)",
+                 text.protocol == TERMINAL_GRAPHICS_KITTY ? "kitty" : "sixel", text.shm ? ", shared memory" : "",
                  place->scale, e->cols, e->rows, cell, text.sent, text.skipped);
         return 1;
     }
