@@ -43,11 +43,9 @@ static void term_set_grid(int cols, int rows, int fullscreen);
 static int pictures_possible(void)
 {
     const TerminalSession* s = &terminal_session;
-    if (!s->tty)
+    if (!s->tty || (text.layout_wanted != DISPLAY_LAYOUT_AUTO && text.layout_wanted != DISPLAY_LAYOUT_PIXELS))
         return 0;
-    if (text.layout_wanted == DISPLAY_LAYOUT_PIXELS || text.graphics_wanted != DISPLAY_GRAPHICS_AUTO)
-        return 1;
-    return text.layout_wanted == DISPLAY_LAYOUT_AUTO && !s->muxed;
+    return text.layout_wanted == DISPLAY_LAYOUT_PIXELS || text.graphics_wanted != DISPLAY_GRAPHICS_AUTO || !s->muxed;
 }
 
 // Chooses the protocol once the answers are in (or the wait is over): what --graphics says; else
