@@ -80,7 +80,17 @@ static int apply_layout(DemoOptions* o, const char* v)
     o->settings.layout = display_layout_parse(v);
     if (o->settings.layout >= 0)
         return OPTION_GO_ON;
-    fprintf(stderr, "kerv16: --layout takes auto, wide, grid or compact, not %s\n", v);
+    fprintf(stderr, "kerv16: --layout takes auto, wide, grid, compact or pixels, not %s\n", v);
+    return OPTION_REFUSED;
+}
+
+static int apply_graphics(DemoOptions* o, const char* v)
+{
+    if (strcmp(v, "kitty") == 0 || strcmp(v, "sixel") == 0) {
+        o->settings.graphics = v[0] == 'k' ? DISPLAY_GRAPHICS_KITTY : DISPLAY_GRAPHICS_SIXEL;
+        return OPTION_GO_ON;
+    }
+    fprintf(stderr, "kerv16: --graphics takes kitty or sixel, not %s\n", v);
     return OPTION_REFUSED;
 }
 
@@ -99,8 +109,11 @@ static const OptionRow OPTIONS[] = {
     {"--stats", nullptr, "at exit, print frames drawn, frames per second and bytes written per frame", apply_stats},
     {"--window", nullptr, "show the cells in a window with the VGA font (Alt+Enter: full screen)", apply_window},
     {"--capture", "FILE", "render the whole show into a video (with ffmpeg), as fast as it goes", apply_capture},
-    {"--layout", "NAME", "auto, wide, grid or compact: how the terminal shows the cells (auto: by its size)",
+    {"--layout", "NAME",
+     "auto, wide, grid, compact or pixels: how the terminal shows the cells (auto: pictures where it can)",
      apply_layout},
+    {"--graphics", "NAME", "kitty or sixel: the pictures of the pixel layout in that protocol, whatever the terminal says",
+     apply_graphics},
     {"--fps", "N", "at most N frames a second in the terminal, or those of --capture (default 60; 0: unpaced)",
      apply_fps},
     {"--until", "MS", "stop the show at this demo time (milliseconds)", apply_until},

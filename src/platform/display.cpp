@@ -16,7 +16,7 @@ static struct {
     int head, count;
 } keys;
 
-static const char* const LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too small"};
+static const char* const LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too small", "pixels"};
 
 // ---- internal functions ----
 
@@ -139,8 +139,8 @@ const char* display_layout_name(int layout)
 
 int display_layout_parse(const char* name)
 {
-    for (int i = DISPLAY_LAYOUT_AUTO; i <= DISPLAY_LAYOUT_COMPACT; i++)
-        if (name && strcmp(name, LAYOUT_NAMES[i]) == 0)
+    for (int i = DISPLAY_LAYOUT_AUTO; i <= DISPLAY_LAYOUT_PIXELS; i++)
+        if (i != DISPLAY_LAYOUT_TOO_SMALL && name && strcmp(name, LAYOUT_NAMES[i]) == 0)
             return i;
     return -1;
 }

@@ -37,19 +37,28 @@ enum {
 };
 
 // How a terminal lays the 80 x 50 cells out on its own cells (--layout); the other displays show the
-// cells as they are and take only DISPLAY_LAYOUT_AUTO.
+// cells as they are and take only DISPLAY_LAYOUT_AUTO. Pixels: drawn as pictures, as the window draws them.
 enum {
     DISPLAY_LAYOUT_AUTO = 0,      // chosen by the terminal's size, again after every resize
     DISPLAY_LAYOUT_WIDE = 1,      // each console cell two terminal cells of half blocks, in proportion
     DISPLAY_LAYOUT_GRID = 2,      // one terminal cell per console cell
     DISPLAY_LAYOUT_COMPACT = 3,   // the whole picture scaled into a smaller terminal
     DISPLAY_LAYOUT_TOO_SMALL = 4, // chosen only: the terminal cannot show the picture at all
+    DISPLAY_LAYOUT_PIXELS = 5,    // the 8 x 8 font in the console colours, as pictures (kitty's protocol or sixels)
+};
+
+// Which picture protocol a terminal's pixel path speaks (--graphics).
+enum {
+    DISPLAY_GRAPHICS_AUTO = 0,    // what the terminal answers
+    DISPLAY_GRAPHICS_KITTY = 1,   // kitty's graphics protocol
+    DISPLAY_GRAPHICS_SIXEL = 2,   // DEC sixels
 };
 
 // What a display is given when it opens; each backend reads the fields that concern it.
 struct DisplaySettings {
     const char* title;       // window or terminal title (display_open fills it)
     int layout;              // DISPLAY_LAYOUT_*: how a terminal lays the cells out
+    int graphics;            // DISPLAY_GRAPHICS_*: the picture protocol of a terminal's pixel path
     int fps;                 // frames a second of a capture's video
     const char* video;       // the file a capture writes
     const char* soundtrack;  // muxed into a capture's video when the file is there
@@ -62,7 +71,7 @@ struct DisplayStats {
     long writes;         // write calls that carried frame bytes
     long long bytes;     // bytes those frames took
     long largest;        // the most bytes of one frame
-    char detail[160];    // the display's own words on how it showed them (layout, size), or empty
+    char detail[256];    // the display's own words on how it showed them (layout, size), or empty
 };
 
 // A display backend. Every operation may be null: it then does nothing (stats: the display keeps no
@@ -109,7 +118,7 @@ int display_push_key(int code);                   // 0 when dropped
 int display_push_keys(const int* codes, int n);   // all or none: an arrow's prefix never stands alone
 void display_clear_keys(void);
 
-const char* display_layout_name(int layout);  // "auto", "wide", "grid", "compact", "too small"
+const char* display_layout_name(int layout);  // "auto", "wide", "grid", "compact", "too small", "pixels"
 int display_layout_parse(const char* name);   // DISPLAY_LAYOUT_* from its name; -1 for none
 
 // Null display: keeps the last frame (tests, tools, headless runs); keys come from display_push_key.

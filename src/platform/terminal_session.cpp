@@ -4,6 +4,9 @@
 // in order; a second one leaves at once. On a terminal also: SIGWINCH and SIGCONT only raise flags
 // that the next frame acts on; SIGTSTP restores the terminal and stops, SIGCONT then takes it back and
 // repaints; SIGQUIT and the crash signals restore the terminal at once (write and tcsetattr only) and re-raise.
+//
+// Input passes the reply parser before the key decoder: the answers to the detection queries are
+// taken out, never read as keys, never echoed, and those still due at the restore are drained.
 #include "platform/terminal_local.h"
 
 #include <cerrno>
@@ -15,6 +18,7 @@
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -54,12 +58,16 @@ static struct {
     int old_signals[HANDLED_SIGNALS];
     int quit_sent;                    // the quit signal has been handed on as a key
     TerminalKeys keys;
+    TerminalReplies replies;          // in front of the key decoder
+    char shm_query[64];               // the shared-memory object of the detection query, until answered
+    int pictures, pictures_kitty;     // the pixel path has drawn (in kitty's protocol): the restore clears
 } term;
 
 static volatile sig_atomic_t resized;          // SIGWINCH seen
 static volatile sig_atomic_t continued;        // SIGCONT seen: take the terminal back
 static volatile sig_atomic_t quit_signal;      // SIGINT / SIGTERM / SIGHUP that asked to quit
 static volatile sig_atomic_t switched;         // 1 while the terminal shows the show
+static volatile sig_atomic_t replies_due;      // 1 while detection replies may still arrive: drained at the restore
 
 // ---- internal functions ----
 
@@ -111,6 +119,13 @@ static void build_sequences(void)
     p = term.restore;
     end = term.restore + SEQ_BYTES;
     p = append(p, end, "\x18\x1b[?2026l\x1b[0m");
+    if (term.pictures_kitty) {
+        p = append(p, end, "\x1b_Ga=d,d=I,i=");   // kitty's image deleted, its store freed
+        p = append_int(p, end, TERMINAL_KITTY_IMAGE_ID);
+        p = append(p, end, ",q=2\x1b\\");
+    }
+    if (term.pictures)
+        p = append(p, end, "\x1b[2J");
     if (term.fullscreen_asked)
         p = append(p, end, "\x1b[10;0t");
     if (term.grid_asked)
@@ -158,6 +173,8 @@ static void restore_now(void)
             break;
         }
     }
+    if (replies_due)
+        tcflush(term.in_fd, TCIFLUSH);   // answers still on their way are not the shell's input
     if (term.raw)
         tcsetattr(term.in_fd, TCSANOW, &term.saved);
 }
@@ -294,6 +311,9 @@ static void query_size(void)
         if (ws.ws_xpixel >= ws.ws_col && ws.ws_ypixel >= ws.ws_row) {
             s->cell_w = ws.ws_xpixel / ws.ws_col;
             s->cell_h = ws.ws_ypixel / ws.ws_row;
+        } else if (term.replies.cell_w > 0 && term.replies.cell_h > 0) {
+            s->cell_w = term.replies.cell_w;   // as the terminal answered CSI 16 t
+            s->cell_h = term.replies.cell_h;
         }
     }
     s->changed = 1;
@@ -331,6 +351,73 @@ static int terminal_takes_24bit(void)
     return t && (strncmp(t, "xterm", 5) == 0 || strstr(t, "-direct"));
 }
 
+static int env_is(const char* name, const char* value)
+{
+    const char* v = getenv(name);
+    return v && strcmp(v, value) == 0;
+}
+
+static int env_starts(const char* name, const char* prefix)
+{
+    const char* v = getenv(name);
+    return v && strncmp(v, prefix, strlen(prefix)) == 0;
+}
+
+// What the environment says of pictures: tmux and screen keep a text copy of the screen, so the text
+// layouts stay there; some terminals name themselves.
+static void read_environment(void)
+{
+    TerminalSession* s = &terminal_session;
+    s->muxed = getenv("TMUX") || getenv("STY") || env_starts("TERM", "screen") || env_starts("TERM", "tmux");
+    s->env_kitty = env_is("TERM", "xterm-kitty") || env_is("TERM", "xterm-ghostty") || getenv("KITTY_WINDOW_ID") ||
+                   env_is("TERM_PROGRAM", "ghostty") || env_is("TERM_PROGRAM", "WezTerm");
+    s->env_kitty_itself = env_is("TERM", "xterm-kitty") || getenv("KITTY_WINDOW_ID");
+    s->env_sixel = getenv("KONSOLE_VERSION") || env_is("TERM_PROGRAM", "iTerm.app") || env_starts("TERM", "foot") ||
+                   env_starts("TERM", "mlterm") || getenv("WT_SESSION");
+}
+
+// What the replies so far have said, into the session.
+static void take_replies(void)
+{
+    TerminalSession* s = &terminal_session;
+    const TerminalReplies* r = &term.replies;
+    s->kitty = r->kitty > 0;
+    s->kitty_shm = r->kitty_shm > 0;
+    s->sixel = r->sixel;
+    s->max_w = r->max_w;
+    s->max_h = r->max_h;
+    if (s->cell_w == 0 && r->cell_w > 0 && r->cell_h > 0) {
+        s->cell_w = r->cell_w;
+        s->cell_h = r->cell_h;
+        s->changed = 1;
+    }
+    if (r->da1 && !s->answered) {
+        s->answered = 1;
+        replies_due = 0;
+    }
+    if (!r->awaiting && term.shm_query[0]) {
+        shm_unlink(term.shm_query);   // read and unlinked by the terminal, or never to be read
+        term.shm_query[0] = 0;
+    }
+}
+
+// Input bytes through the reply parser, what is left through the key decoder.
+static void feed_input(const uint8_t* bytes, size_t n, uint32_t now)
+{
+    uint8_t keys[(int)READ_CHUNK + (int)TERMINAL_REPLY_HOLD];
+    while (n > 0) {
+        size_t part = n < (size_t)READ_CHUNK ? n : (size_t)READ_CHUNK;
+        size_t k = terminal_replies_feed(&term.replies, bytes, part, now, keys);
+        terminal_keys_feed(&term.keys, keys, k, now);
+        bytes += part;
+        n -= part;
+    }
+    size_t k = terminal_replies_tick(&term.replies, now, keys);
+    terminal_keys_feed(&term.keys, keys, k, now);
+    if (term.replies.replies || term.replies.da1 || !term.replies.awaiting)
+        take_replies();
+}
+
 // exit() from anywhere while the show owns the terminal: give it back, then print what was held.
 static void close_at_exit(void)
 {
@@ -358,6 +445,12 @@ void terminal_session_open(const char* title)
     resized = 0;
     continued = 0;
     terminal_keys_init(&term.keys);
+    terminal_replies_init(&term.replies, 0, clock_ticks());
+    term.shm_query[0] = 0;
+    term.pictures = term.pictures_kitty = 0;
+    replies_due = 0;
+    s->asked = s->answered = s->kitty = s->kitty_shm = s->sixel = s->max_w = s->max_h = 0;
+    read_environment();
 
     // Control bytes would end the title sequence early.
     int n = 0;
@@ -454,7 +547,7 @@ void terminal_session_poll(void)
             uint8_t bytes[READ_CHUNK];
             ssize_t n = read(term.in_fd, bytes, sizeof bytes);
             if (n > 0) {
-                terminal_keys_feed(&term.keys, bytes, (size_t)n, now);
+                feed_input(bytes, (size_t)n, now);
                 if (n < READ_CHUNK)
                     break;
             } else {
@@ -464,6 +557,7 @@ void terminal_session_poll(void)
             }
         }
     }
+    feed_input(nullptr, 0, now);
     terminal_keys_tick(&term.keys, now);
     if (quit_signal && !term.quit_sent)
         term.quit_sent = display_push_key(KEY_QUIT + quit_signal);
@@ -481,10 +575,101 @@ int terminal_session_wait(int ms)
     return 1;
 }
 
+void terminal_session_detect(void)
+{
+    TerminalSession* s = &terminal_session;
+    if (!s->open || !s->tty || s->asked)
+        return;
+    s->asked = 1;
+    char q[512];
+    char* p = q;
+    const char* end = q + sizeof q;
+    // kitty's protocol: a one-pixel query that stores nothing, then the same through shared memory,
+    // which only a terminal on this machine can read.
+    p = append(p, end, "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\");
+    snprintf(term.shm_query, sizeof term.shm_query, "/kerv16-%d-q", (int)getpid());
+    int fd = shm_open(term.shm_query, O_CREAT | O_RDWR | O_TRUNC, 0600);
+    if (fd >= 0 && write(fd, "\0\0\0", 3) == 3) {
+        static const char B64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const uint8_t* name = (const uint8_t*)term.shm_query;
+        size_t len = strlen(term.shm_query);
+        char enc[96];
+        int e = 0;
+        for (size_t i = 0; i < len; i += 3) {
+            uint32_t v = (uint32_t)name[i] << 16 | (i + 1 < len ? name[i + 1] << 8 : 0) | (i + 2 < len ? name[i + 2] : 0);
+            enc[e++] = B64[v >> 18];
+            enc[e++] = B64[(v >> 12) & 63];
+            enc[e++] = i + 1 < len ? B64[(v >> 6) & 63] : '=';
+            enc[e++] = i + 2 < len ? B64[v & 63] : '=';
+        }
+        enc[e] = 0;
+        p = append(p, end, "\x1b_Gi=32,s=1,v=1,a=q,t=s,f=24,S=3;");
+        p = append(p, end, enc);
+        p = append(p, end, "\x1b\\");
+    } else {
+        term.shm_query[0] = 0;
+    }
+    if (fd >= 0)
+        close(fd);
+    // The largest sixel picture it takes, the cell size where the tty does not say, then DA1.
+    p = append(p, end, "\x1b[?2;4;0S");
+    if (s->cell_w == 0)
+        p = append(p, end, "\x1b[16t");
+    p = append(p, end, "\x1b[c");
+    terminal_replies_init(&term.replies, 1, clock_ticks());
+    replies_due = 1;
+    write_all(term.out_fd, q, (size_t)(p - q), nullptr);
+}
+
+void terminal_session_await(uint32_t until_ms)
+{
+    while (terminal_session.asked && !terminal_session.answered && term.keyboard) {
+        int left = (int)(until_ms - clock_ticks());
+        if (left <= 0)
+            break;
+        pollfd pfd = {term.in_fd, POLLIN, 0};
+        poll(&pfd, 1, left);
+        terminal_session_poll();
+    }
+}
+
+// A pseudo-terminal reports no output queue (TIOCOUTQ stays 0) but stops taking bytes once the
+// terminal is some 14 KB behind; a serial line reports its queue.
+int terminal_session_busy(void)
+{
+    if (!terminal_session.tty)
+        return 0;
+    int queued = 0;
+    if (ioctl(term.out_fd, TIOCOUTQ, &queued) == 0 && queued > 0)
+        return 1;
+    pollfd pfd = {term.out_fd, POLLOUT, 0};
+    return poll(&pfd, 1, 0) == 0;   // no room now: the last frame is still on its way
+}
+
+void terminal_session_pictures(int kitty)
+{
+    if (term.pictures && term.pictures_kitty >= kitty)
+        return;
+    term.pictures = 1;
+    term.pictures_kitty |= kitty;
+    sigset_t set, old;
+    sigfillset(&set);
+    sigprocmask(SIG_BLOCK, &set, &old);   // handlers must never see half-built sequences
+    build_sequences();
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
 void terminal_session_close(void)
 {
     if (!terminal_session.open)
         return;
+    // Answers still on their way are read now rather than left to the shell (briefly: they may never come).
+    if (terminal_session.tty && terminal_session.asked && !terminal_session.answered)
+        terminal_session_await(clock_ticks() + 200);
+    if (term.shm_query[0]) {
+        shm_unlink(term.shm_query);
+        term.shm_query[0] = 0;
+    }
     terminal_session.open = 0;
     msg_hold(0);
     restore_now();

@@ -221,7 +221,7 @@ TEST(ProgramOptions, BadValuesAreRefusedWithTheReason)
         EXPECT_EQ(o.settings.layout, name.second);
     }
     EXPECT_EQ(parse("--layout square", &o, &err), 2);
-    EXPECT_NE(err.find("--layout takes auto, wide, grid or compact, not square"), std::string::npos);
+    EXPECT_NE(err.find("--layout takes auto, wide, grid, compact or pixels, not square"), std::string::npos);
     EXPECT_EQ(parse("--until soon", &o, &err), 2);
     EXPECT_NE(err.find("--until takes whole milliseconds"), std::string::npos);
     EXPECT_EQ(parse("--until -1", &o), 2);
