@@ -3,6 +3,7 @@
 #include "gml/gml.h"
 #include "platform/clock.h"
 
+#include <climits>
 #include <cmath>
 
 // ---- state ----
@@ -14,14 +15,16 @@ enum { REPLAY_MS = 16000 };
 
 // ---- internal functions ----
 
-// Coordinates from a file can be anything; far outside the Screen they only cost time, so they are
-// limited to a band that the pen still clips, and a value that is not a number lands on 0.
+// Truncated towards zero; a coordinate beyond the int range stands at its end, and one that is not a
+// number at 0. Lines walk only what can reach the Screen, so far ends cost nothing and keep their slope.
 static int to_pixel(float value)
 {
-    if (!(value > -30000.0f))
-        return value != value ? 0 : -30000;
-    if (value > 30000.0f)
-        return 30000;
+    if (value != value)
+        return 0;
+    if (value >= 2147483648.0f)
+        return INT_MAX;
+    if (value <= -2147483648.0f)
+        return INT_MIN;
     return (int)value;
 }
 

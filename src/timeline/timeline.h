@@ -30,7 +30,7 @@ float sync_get_value(const SyncTrack* track, double row);
 int sync_find_track(SyncDevice* device, const char* name);   // index or -1
 int sync_add_track(SyncDevice* device, const char* name);    // index of the new empty track
 const char* sync_track_path(const char* base, const char* name);  // static buffer
-int sync_load_track(const char* path, SyncTrack* track);     // 0 read, 1 could not open
+int sync_load_track(const char* path, SyncTrack* track);     // 0 read, 1 could not open, 2 refused
 int sync_find_key(const SyncTrack* track, int row);          // index, or -1 - insertion point
 
 // ---- music ----

@@ -93,7 +93,8 @@ TEST(TimelineText, ErrorsNameTheLineAndTheProblem)
         {"track scene\n0 1e99\n", "t.txt:2: value '1e99' is too large"},
         {"track scene\n0 nan\n", "t.txt:2: value 'nan' is not a finite number"},
         {"track scene\n0 -inf\n", "t.txt:2: value '-inf' is not a finite number"},
-        {"track scene\n0 1 4\n", "t.txt:2: unknown interpolation '4'"},
+        {"track scene\n0 1 128\n", "t.txt:2: unknown interpolation '128'"},
+        {"track scene\n0 1 -129\n", "t.txt:2: unknown interpolation '-129'"},
         {"track scene\nx 1\n", "t.txt:2: bad time 'x'"},
         {"track scene\n2.5 1\n", "t.txt:2: row '2.5' must be a whole number"},
         {"track scene\n99999999999 1\n", "t.txt:2: row '99999999999' is out of range"},
@@ -126,7 +127,7 @@ TEST(TimelineText, ExactValuesAndOddTypesSurviveTheRoundTrip)
     uint32_t bits = 1;
     memcpy(&denormal, &bits, 4);
     t.tracks[2].keys = {{-20, 0.1f, 0, 0}, {0, -0.0f, 1, 0}, {3, denormal, 2, 0}, {7, 16777217.0f, -128, 0},
-                        {9, 3.4028235e38f, -1, 0}, {2147483647, 1.0f / 3.0f, 3, 0}};
+                        {8, 2.0f, 4, 0}, {9, 3.4028235e38f, -1, 0}, {10, 5.0f, 127, 0}, {2147483647, 1.0f / 3.0f, 3, 0}};
     expect_round_trip(t);
 }
 

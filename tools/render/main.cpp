@@ -14,7 +14,8 @@ static void usage(FILE* out)
             "                                                 mean grey and in-cell detail\n"
             "  --sheet OUT.png [--step MS] [--until MS]       a frame every 6 s as one contact sheet\n"
             "  --bench [--step MS] [--until MS]               time every scene of the show\n"
-            "  --gml FILE --times T1,... --out DIR            frames of a GML replay\n");
+            "  --gml FILE --times T1,... --out DIR            frames of a GML replay\n"
+            "  --gml FILE --bench [--step MS]                 time every frame of a GML replay\n");
 }
 
 int main(int argc, char** argv)

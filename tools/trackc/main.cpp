@@ -69,6 +69,14 @@ static int compile(const char* source, const char* out_dir)
     }
     size_t keys = 0;
     int32_t last_row = 0;
+    for (const TimelineTrack& t : timeline.tracks)
+        for (const TimelineKey& k : t.keys)
+            if (k.type < 0 || k.type > 3) {
+                // The show names such a track as likely damaged each time it loads it: once per track here too.
+                fprintf(stderr, "%s:%d: warning: interpolation %d holds 0 up to the next key; the show will name track %s as likely damaged\n",
+                        source, k.line, k.type, t.name.c_str());
+                break;
+            }
     for (const TimelineTrack& t : timeline.tracks) {
         std::string path = std::string(out_dir) + "/sync_" + t.name + ".track";
         if (!write_file(path, timeline_encode_track(t)))

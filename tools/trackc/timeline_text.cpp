@@ -128,13 +128,13 @@ bool parse_interpolation(Parser* p, const std::string& token, int* type)
             *type = i;
             return true;
         }
-    // The show refuses types above ramp; negative ones it keeps, and they hold 0.
+    // Any signed byte is written as it is; the show holds 0 after a key of a type other than 0..3.
     long long n;
-    if (parse_whole(token, &n) && n >= -128 && n <= 3) {
+    if (parse_whole(token, &n) && n >= -128 && n <= 127) {
         *type = (int)n;
         return true;
     }
-    fail(p, "unknown interpolation '%s' (step, linear, smooth, ramp, or a number -128..3)", token.c_str());
+    fail(p, "unknown interpolation '%s' (step, linear, smooth, ramp, or a number -128..127)", token.c_str());
     return false;
 }
 
