@@ -27,6 +27,7 @@ static int term_open(const DisplaySettings* settings)
     terminal_encoder_init(&text.enc, terminal_session.cols, terminal_session.rows, terminal_session.colours,
                           terminal_session.charset);
     text.enc.layout_wanted = text.layout_wanted;
+    text.enc.text = display_text();
     return 1;
 }
 
@@ -108,4 +109,5 @@ const DisplayDriver display_terminal_driver = {
     .wait = terminal_session_wait,
     .stats = term_stats,
     .close = term_close,
+    .own_text = 1,
 };
