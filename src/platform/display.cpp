@@ -147,7 +147,7 @@ void display_set_text(int line, const char* s, uint8_t attr)
         return;
     char* out = text.line[line];
     int n = 0;
-    for (; s && s[n] && n < DISPLAY_COLS; n++)
+    for (; s && s[n] && n < DISPLAY_TEXT_MAX; n++)
         out[n] = s[n] >= 32 && s[n] < 127 ? s[n] : '?';
     out[n] = 0;
     text.attr[line] = attr;
@@ -160,7 +160,7 @@ void display_stamp_text(DisplayCell* cells)
     static const int ROW[DISPLAY_TEXT_LINES] = {0, DISPLAY_ROWS - 1};
     for (int line = 0; line < DISPLAY_TEXT_LINES; line++) {
         DisplayCell* row = cells + ROW[line] * DISPLAY_COLS;
-        for (int i = 0; text.line[line][i]; i++)
+        for (int i = 0; text.line[line][i] && i < DISPLAY_COLS; i++)
             row[i] = DisplayCell{(uint8_t)text.line[line][i], text.attr[line]};
     }
 }

@@ -65,11 +65,11 @@ struct DisplaySettings {
 
 // Lines of text over the picture (the live mode's figures and status): plain ASCII, each in one
 // colour. A display that draws the cells' glyphs shows them stamped into the cells (the top line on
-// the first row, the bottom line on the last); the terminal, whose layouts draw the cells as blocks,
-// sets them as text of its own over its picture.
-enum { DISPLAY_TEXT_TOP = 0, DISPLAY_TEXT_BOTTOM = 1, DISPLAY_TEXT_LINES = 2 };
+// the first row, the bottom line on the last, cut at DISPLAY_COLS); the terminal, whose layouts draw
+// the cells as blocks, sets them as text of its own over its picture, as wide as that is.
+enum { DISPLAY_TEXT_TOP = 0, DISPLAY_TEXT_BOTTOM = 1, DISPLAY_TEXT_LINES = 2, DISPLAY_TEXT_MAX = 2 * DISPLAY_COLS };
 struct DisplayText {
-    char line[DISPLAY_TEXT_LINES][DISPLAY_COLS + 1];  // empty: no line
+    char line[DISPLAY_TEXT_LINES][DISPLAY_TEXT_MAX + 1];  // empty: no line
     uint8_t attr[DISPLAY_TEXT_LINES];                 // background x 16 + foreground
 };
 
@@ -128,7 +128,7 @@ int display_push_keys(const int* codes, int n);   // all or none: an arrow's pre
 void display_clear_keys(void);
 
 // The text lines over the picture, from the next frame on. Characters outside printable ASCII show
-// as '?'; a line is cut at DISPLAY_COLS. Null or "" takes the line away.
+// as '?'; a line is cut at DISPLAY_TEXT_MAX. Null or "" takes the line away.
 void display_set_text(int line, const char* text, uint8_t attr);
 const DisplayText* display_text(void);
 // The text lines written into a frame's cells (what display_write does for displays that draw glyphs).
