@@ -59,6 +59,8 @@ int live_active(void);
 int live_frame_time(uint32_t now);
 int live_handle_key(int k, int k2);   // k2 follows a KEY_PREFIX, else -1; 1 when it was a transport key
 void live_hold_end(void);             // the timeline's end reached: paused there instead of ending
+void live_frame_drawn(uint32_t now);  // a frame went out at clock now (times a timeline's way to the screen)
+void live_print_stats(void);          // --stats: timelines taken up, and how long from a save to its frame
 void live_stop(void);
 // Compiles timeline text (named file in messages) and, when it is good, puts its six tracks in the
 // place of the playing ones; otherwise they stay and the message goes on the status line. 1 when taken.

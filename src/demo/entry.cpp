@@ -253,8 +253,11 @@ int demo_main(int argc, char** argv)
         if (opts.until_ms > 0 && t >= opts.until_ms)
             break;
         demo_frame(t);
-        if (end_flag && live_active())
-            live_hold_end();
+        if (live_active()) {
+            live_frame_drawn(clock_ticks());
+            if (end_flag)
+                live_hold_end();
+        }
         pacing_frame_done(clock_ticks(), compose_info.scene);
         if (display_key_waiting())
             demo_handle_key();
@@ -264,6 +267,8 @@ int demo_main(int argc, char** argv)
         return 1;
     if (opts.stats)
         print_stats(run.opened_ms, clock_ticks(), run.frames);
+    if (opts.stats && opts.live)
+        live_print_stats();
     // Ended by SIGINT, SIGTERM or SIGHUP: now that the terminal is back, let the signal tell.
     int sig = run.quit_signal;
     if (sig) {

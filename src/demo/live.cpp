@@ -83,6 +83,12 @@ static struct {
     uint32_t note_until;
     int bank;                        // the bank the next good timeline goes into
     long swaps;                      // timelines taken up
+    long refused;                    // timelines left standing for a fault
+    uint32_t seen_ms;                // clock when the change being read was first seen
+    int awaiting_frame;              // 1: a timeline taken up has not been drawn yet
+    long timed;                      // swaps timed to their first frame, and those times (ms)
+    double timed_sum;
+    uint32_t timed_worst;
 } live;
 
 static Timeline compiled;                          // the timeline read last
@@ -162,8 +168,10 @@ static void reload_timeline(void)
 {
     size_t size = 0;
     const char* text = read_timeline(&size);
-    if (text)
-        live_apply_timeline(text, size, live.shown);
+    if (text && live_apply_timeline(text, size, live.shown))
+        live.awaiting_frame = 1;
+    else
+        live.refused++;
 }
 
 // The pictures tool letters every page into PICTURES_OUT; the rows of the saved ones are reloaded
@@ -236,6 +244,8 @@ static void poll_files(uint32_t now)
 {
     for (int i; (i = watch_changed()) >= 0;) {
         if (i == live.timeline_watch) {
+            if (!live.timeline_dirty)
+                live.seen_ms = now;
             live.timeline_dirty = 1;
             live.timeline_due = now + LIVE_SETTLE_MS;
         }
@@ -388,6 +398,7 @@ int live_start(const char* content_dir, const char* shown_dir, const char* exe_d
         say(live.pages_error, "%s cannot be watched: saves will not show", live.shown);
     // What the text says plays from the start, even where the build's tracks are older.
     reload_timeline();
+    live.awaiting_frame = 0;
     return 1;
 }
 
@@ -407,6 +418,27 @@ int live_frame_time(uint32_t now)
     music_follow(t, now, live.paused);
     set_lines(t, now);
     return t;
+}
+
+void live_frame_drawn(uint32_t now)
+{
+    if (!live.awaiting_frame)
+        return;
+    live.awaiting_frame = 0;
+    uint32_t ms = now - live.seen_ms;
+    live.timed++;
+    live.timed_sum += ms;
+    if (ms > live.timed_worst)
+        live.timed_worst = ms;
+}
+
+void live_print_stats(void)
+{
+    fprintf(stderr, "kerv16: live: %ld timelines taken up, %ld left standing for a fault", live.swaps, live.refused);
+    if (live.timed)
+        fprintf(stderr, "; from a save seen to its first frame: mean %.1f ms, worst %u ms", live.timed_sum / live.timed,
+                live.timed_worst);
+    fprintf(stderr, "\n");
 }
 
 void live_hold_end(void)

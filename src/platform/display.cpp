@@ -159,9 +159,13 @@ void display_stamp_text(DisplayCell* cells)
 {
     static const int ROW[DISPLAY_TEXT_LINES] = {0, DISPLAY_ROWS - 1};
     for (int line = 0; line < DISPLAY_TEXT_LINES; line++) {
+        if (!text.line[line][0])
+            continue;
+        // A bar across the whole row, so that the text reads on any picture.
         DisplayCell* row = cells + ROW[line] * DISPLAY_COLS;
-        for (int i = 0; text.line[line][i] && i < DISPLAY_COLS; i++)
-            row[i] = DisplayCell{(uint8_t)text.line[line][i], text.attr[line]};
+        int n = (int)strlen(text.line[line]);
+        for (int i = 0; i < DISPLAY_COLS; i++)
+            row[i] = DisplayCell{(uint8_t)(i < n ? text.line[line][i] : ' '), text.attr[line]};
     }
 }
 

@@ -233,17 +233,19 @@ static char* put_too_small(TerminalEncoder* enc, char* p)
 }
 
 // The text lines over the laid-out picture, as characters in their console colours: the top line
-// on its first row, the bottom line on its last, cut at its width.
+// across its first row, the bottom line across its last, cut at its width.
 static void put_text_lines(const TerminalLayout* layout, const DisplayText* text, TermCell* target)
 {
     for (int line = 0; line < DISPLAY_TEXT_LINES; line++) {
         int row = line == DISPLAY_TEXT_TOP ? 0 : layout->rows - 1;
-        if (row < 0)
+        if (row < 0 || !text->line[line][0])
             continue;
         TermCell* out = target + row * layout->cols;
         uint8_t attr = text->attr[line];
-        for (int i = 0; text->line[line][i] && i < layout->cols; i++)
-            out[i] = TermCell{(uint32_t)(attr & 15), (uint32_t)(attr >> 4), (uint16_t)(uint8_t)text->line[line][i]};
+        int n = (int)strlen(text->line[line]);
+        for (int i = 0; i < layout->cols; i++)
+            out[i] = TermCell{(uint32_t)(attr & 15), (uint32_t)(attr >> 4),
+                              (uint16_t)(i < n ? (uint8_t)text->line[line][i] : ' ')};
     }
 }
 
