@@ -120,10 +120,10 @@ TEST_F(LiveWatchTest, ASavedPageIsLetteredAgainIntoItsRow)
     overlay_images[5] = Image{};
     std::ifstream in(dir + "/greetings.txt");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    int pages = 0;  // one a line, but for comments, blank lines and the header
+    int pages = 0;  // one a line, but for comments, blank lines and the directives
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);)
-        pages += !line.empty() && line[0] != '#' && line.rfind("header ", 0) != 0;
+        pages += !line.empty() && line[0] != '#' && line.rfind("header ", 0) != 0 && line.rfind("middle ", 0) != 0;
     write(dir + "/greetings.txt", text + "Live Coders\n");
     EXPECT_TRUE(frames_until([] { return overlay_images[5].pixels != nullptr; }));
     EXPECT_EQ(overlay_images[5].height, 150 * (pages + 1));
