@@ -179,8 +179,10 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts)
         if (done != OPTION_GO_ON)
             return done == OPTION_DONE ? 0 : 2;
     }
-    if (opts->live && opts->settings.video) {
-        fprintf(stderr, "kerv16: --live plays as it is edited; a capture renders the show as it stands\n");
+    // The live mode pauses at the end instead of ending: it needs someone at the keyboard.
+    if (opts->live && opts->display && strcmp(opts->display, "window") != 0) {
+        fprintf(stderr, "kerv16: --live plays as it is edited, in the terminal or the window, not with --%s\n",
+                strcmp(opts->display, "null") == 0 ? "headless" : opts->display);
         return 2;
     }
     if (opts->settings.video && opts->fps == 0) {
