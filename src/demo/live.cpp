@@ -33,6 +33,7 @@ enum {
     LIVE_NOTE_MS = 3000,            // how long a note stays on the bottom line
     LIVE_LINE = DISPLAY_TEXT_MAX + 1,  // one line of text with its terminator
     LIVE_BAR_BACK_MS = 250,         // down within this of a bar line goes to the bar before it
+    LIVE_TOOL_MS = 30000,           // a pictures tool that runs longer than this is stopped
 };
 
 static const uint8_t ATTR_FIGURES = 0x1F;  // white on blue
@@ -260,8 +261,13 @@ static void poll_files(uint32_t now)
         reload_timeline();
     }
     int status;
-    if (live.pages_running && sys_spawn_done(&status))
+    if (live.pages_running && sys_spawn_done(&status)) {
         finish_pictures_tool(status);
+    } else if (live.pages_running && now - live.tool_started > (uint32_t)LIVE_TOOL_MS) {
+        sys_spawn_stop();
+        live.pages_running = 0;
+        say(live.pages_error, "pages: the pictures tool ran over %d s and was stopped", LIVE_TOOL_MS / 1000);
+    }
     if (live.pages_dirty && !live.pages_running && (int32_t)(now - live.pages_due) >= 0)
         start_pictures_tool();
 }
