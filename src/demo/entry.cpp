@@ -81,7 +81,8 @@ int demo_viewer_is_gml(const char* arg)
     return strcmp(tail, ".GML") == 0;
 }
 
-// Reads one key and acts on it; every key read writes end_flag. A quit event reads as Escape.
+// Reads one key and acts on it; every key read writes end_flag. A quit event reads as Escape. The
+// live mode's transport keys go to it; the ordinary show drops them.
 void demo_handle_key(void)
 {
     int k = display_read_key();
@@ -90,9 +91,16 @@ void demo_handle_key(void)
         k = KEY_ESCAPE;
     }
     end_flag = k == KEY_ESCAPE;
-    if (k != KEY_PREFIX || !display_key_waiting())
+    if (k != KEY_PREFIX) {
+        if (live_active())
+            live_handle_key(k, -1);
+        return;
+    }
+    if (!display_key_waiting())
         return;
     int k2 = display_read_key();
+    if (live_active() && live_handle_key(k, k2))
+        return;
     if (k2 == KEY_LEFT) {
         music_seek_back();
         start_tick += 1000;
@@ -222,10 +230,14 @@ int demo_main(int argc, char** argv)
     if (status != DEMO_RUN)
         return status;
     static char exe_dir[4096];
-    if (!demo_find_data(sys_executable_dir(exe_dir, sizeof exe_dir) ? exe_dir : nullptr, &opts))
+    const char* found_exe = sys_executable_dir(exe_dir, sizeof exe_dir) ? exe_dir : nullptr;
+    const char* live_shown = opts.live;  // the content folder as the user knows it, for messages
+    if (!demo_find_data(found_exe, &opts))
         return 1;
     if (!demo_start(&opts))
         return 1;
+    if (opts.live)
+        live_start(opts.live, live_shown, found_exe);
     // Frames nobody watches as they come are not paced: memory and a video take them as fast as they go.
     pacing_start(display_current()->live ? opts.fps : 0, clock_ticks());
     while (!end_flag) {
@@ -236,18 +248,27 @@ int demo_main(int argc, char** argv)
                 demo_handle_key();
             continue;
         }
-        int t = (int)(clock_ticks() - start_tick);
+        uint32_t now = clock_ticks();
+        int t = live_active() ? live_frame_time(now) : (int)(now - start_tick);
         if (opts.until_ms > 0 && t >= opts.until_ms)
             break;
         demo_frame(t);
+        if (live_active()) {
+            live_frame_drawn(clock_ticks());
+            if (end_flag)
+                live_hold_end();
+        }
         pacing_frame_done(clock_ticks(), compose_info.scene);
         if (display_key_waiting())
             demo_handle_key();
     }
+    live_stop();
     if (!demo_stop())
         return 1;
     if (opts.stats)
         print_stats(run.opened_ms, clock_ticks(), run.frames);
+    if (opts.stats && opts.live)
+        live_print_stats();
     // Ended by SIGINT, SIGTERM or SIGHUP: now that the terminal is back, let the signal tell.
     int sig = run.quit_signal;
     if (sig) {

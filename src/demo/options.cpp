@@ -11,7 +11,7 @@ enum { OPTION_GO_ON, OPTION_DONE, OPTION_REFUSED };  // what applying an option 
 
 struct OptionRow {
     const char* name;   // "--stats"
-    const char* value;  // what follows it ("FILE", "N"), or null for a flag
+    const char* value;  // what follows it ("FILE", "N"), or null for a flag; "[DIR]": may follow it
     const char* help;   // one line of the usage text
     int (*apply)(DemoOptions* opts, const char* value);  // OPTION_*; a refusal prints why
 };
@@ -102,6 +102,13 @@ static int apply_until(DemoOptions* o, const char* v)
     return OPTION_REFUSED;
 }
 
+// Without a folder the content/ of the working directory, where the show is started from the repository.
+static int apply_live(DemoOptions* o, const char* v)
+{
+    o->live = v ? v : "content";
+    return OPTION_GO_ON;
+}
+
 // The options in the order the usage text lists them; a new option is one more row.
 static const OptionRow OPTIONS[] = {
     {"--help", nullptr, "this text", apply_help},
@@ -119,6 +126,8 @@ static const OptionRow OPTIONS[] = {
     {"--until", "MS", "stop the show at this demo time (milliseconds)", apply_until},
     {"--headless", nullptr, "draw into memory only: no output, no keyboard, no sound (the show runs to its end)",
      apply_headless},
+    {"--live", "[DIR]", "take up edits of DIR/timeline.txt and its pages as they are saved (default content)",
+     apply_live},
 };
 
 static void usage(FILE* out)
@@ -127,6 +136,8 @@ static void usage(FILE* out)
                  "  Plays the KERV16 show in the terminal; data/ is read from the working directory.\n"
                  "  With a picture it is shown until a key is pressed; a .gml drawing is replayed for 16 s.\n"
                  "keys: Escape quits, left/right arrow seek one second\n"
+                 "  with --live also: Space pause, up/down a bar, Home the start, [ ] a loop, Backspace no\n"
+                 "  loop, Tab a line of figures\n"
                  "options:\n");
     for (const OptionRow& row : OPTIONS) {
         char left[32];
@@ -167,7 +178,10 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts)
             return 2;
         }
         const char* value = nullptr;
-        if (row->value) {
+        if (row->value && row->value[0] == '[') {
+            if (i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0)
+                value = argv[++i];
+        } else if (row->value) {
             if (i + 1 >= argc) {
                 fprintf(stderr, "kerv16: %s needs a value (%s)\n", row->name, row->value);
                 return 2;
@@ -177,6 +191,12 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts)
         int done = row->apply(opts, value);
         if (done != OPTION_GO_ON)
             return done == OPTION_DONE ? 0 : 2;
+    }
+    // The live mode pauses at the end instead of ending: it needs someone at the keyboard.
+    if (opts->live && opts->display && strcmp(opts->display, "window") != 0) {
+        fprintf(stderr, "kerv16: --live plays as it is edited, in the terminal or the window, not with --%s\n",
+                strcmp(opts->display, "null") == 0 ? "headless" : opts->display);
+        return 2;
     }
     if (opts->settings.video && opts->fps == 0) {
         fprintf(stderr, "kerv16: a capture needs --fps from 1 to 240\n");

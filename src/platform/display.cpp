@@ -18,6 +18,9 @@ static struct {
 
 static const char* const LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too small", "pixels"};
 
+static DisplayText text;                     // the lines over the picture
+static DisplayCell stamped[DISPLAY_CELLS];   // a frame with them, for displays that draw glyphs
+
 // ---- internal functions ----
 
 static void poll_input(void)
@@ -71,8 +74,14 @@ void display_set_grid(int cols, int rows, int fullscreen)
 
 void display_write(const DisplayCell* cells)
 {
-    if (driver->write_cells)
-        driver->write_cells(cells);
+    if (!driver->write_cells)
+        return;
+    if (!driver->own_text && (text.line[DISPLAY_TEXT_TOP][0] || text.line[DISPLAY_TEXT_BOTTOM][0])) {
+        memcpy(stamped, cells, sizeof stamped);
+        display_stamp_text(stamped);
+        cells = stamped;
+    }
+    driver->write_cells(cells);
 }
 
 int display_key_waiting(void)
@@ -131,6 +140,34 @@ int display_push_keys(const int* codes, int n)
 }
 
 void display_clear_keys(void) { keys.head = keys.count = 0; }
+
+void display_set_text(int line, const char* s, uint8_t attr)
+{
+    if (line < 0 || line >= DISPLAY_TEXT_LINES)
+        return;
+    char* out = text.line[line];
+    int n = 0;
+    for (; s && s[n] && n < DISPLAY_TEXT_MAX; n++)
+        out[n] = s[n] >= 32 && s[n] < 127 ? s[n] : '?';
+    out[n] = 0;
+    text.attr[line] = attr;
+}
+
+const DisplayText* display_text(void) { return &text; }
+
+void display_stamp_text(DisplayCell* cells)
+{
+    static const int ROW[DISPLAY_TEXT_LINES] = {0, DISPLAY_ROWS - 1};
+    for (int line = 0; line < DISPLAY_TEXT_LINES; line++) {
+        if (!text.line[line][0])
+            continue;
+        // A bar across the whole row, so that the text reads on any picture.
+        DisplayCell* row = cells + ROW[line] * DISPLAY_COLS;
+        int n = (int)strlen(text.line[line]);
+        for (int i = 0; i < DISPLAY_COLS; i++)
+            row[i] = DisplayCell{(uint8_t)(i < n ? text.line[line][i] : ' '), text.attr[line]};
+    }
+}
 
 const char* display_layout_name(int layout)
 {

@@ -25,14 +25,21 @@ enum {
     DISPLAY_CELLS = DISPLAY_COLS * DISPLAY_ROWS,
 };
 
-// Key codes as a console delivers them: Escape is 27; an arrow key arrives as KEY_PREFIX then
-// KEY_LEFT / KEY_RIGHT. KEY_QUIT + n is no key but the system asking the show to end (n: the signal
-// that asked, to be raised again once the display is closed; 0 for none): read it as Escape.
+// Key codes as a console delivers them: Escape is 27, Backspace 8, Tab 9, Space 32; an arrow key or
+// Home arrives as KEY_PREFIX then KEY_LEFT / KEY_RIGHT / KEY_UP / KEY_DOWN / KEY_HOME. KEY_QUIT + n is
+// no key but the system asking the show to end (n: the signal that asked, to be raised again once the
+// display is closed; 0 for none): read it as Escape.
 enum {
+    KEY_BACKSPACE = 8,
+    KEY_TAB = 9,
     KEY_ESCAPE = 27,
+    KEY_SPACE = 32,
     KEY_PREFIX = 224,
+    KEY_HOME = 71,
+    KEY_UP = 72,
     KEY_LEFT = 75,
     KEY_RIGHT = 77,
+    KEY_DOWN = 80,
     KEY_QUIT = 0x1000,
 };
 
@@ -65,6 +72,16 @@ struct DisplaySettings {
     int length_ms;           // the show's length in demo time, for a capture's progress (0: unknown)
 };
 
+// Lines of text over the picture (the live mode's figures and status): plain ASCII, each in one
+// colour. A display that draws the cells' glyphs shows them stamped into the cells (the top line on
+// the first row, the bottom line on the last, cut at DISPLAY_COLS); the terminal, whose layouts draw
+// the cells as blocks, sets them as text of its own over its picture, as wide as that is.
+enum { DISPLAY_TEXT_TOP = 0, DISPLAY_TEXT_BOTTOM = 1, DISPLAY_TEXT_LINES = 2, DISPLAY_TEXT_MAX = 2 * DISPLAY_COLS };
+struct DisplayText {
+    char line[DISPLAY_TEXT_LINES][DISPLAY_TEXT_MAX + 1];  // empty: no line
+    uint8_t attr[DISPLAY_TEXT_LINES];                 // background x 16 + foreground
+};
+
 // What a display reports at the end, for --stats.
 struct DisplayStats {
     long frames;         // frames the display was handed
@@ -86,6 +103,7 @@ struct DisplayDriver {
     int (*wait)(int ms);                                 // waits up to ms (-1: no limit) for input; 0 when none can come
     int (*stats)(DisplayStats* stats);                   // 1 when filled
     int (*close)(void);                                  // restores what open changed; 0 when its output failed
+    int own_text;                                        // 1: shows the text lines itself (display_text)
 };
 
 enum { DISPLAY_KEY_QUEUE = 64 };  // keys decoded and not yet read
@@ -117,6 +135,13 @@ int display_close(void);      // 0 when what the display wrote failed (a capture
 int display_push_key(int code);                   // 0 when dropped
 int display_push_keys(const int* codes, int n);   // all or none: an arrow's prefix never stands alone
 void display_clear_keys(void);
+
+// The text lines over the picture, from the next frame on. Characters outside printable ASCII show
+// as '?'; a line is cut at DISPLAY_TEXT_MAX. Null or "" takes the line away.
+void display_set_text(int line, const char* text, uint8_t attr);
+const DisplayText* display_text(void);
+// The text lines written into a frame's cells (what display_write does for displays that draw glyphs).
+void display_stamp_text(DisplayCell* cells);
 
 const char* display_layout_name(int layout);  // "auto", "wide", "grid", "compact", "too small", "pixels"
 int display_layout_parse(const char* name);   // DISPLAY_LAYOUT_* from its name; -1 for none

@@ -196,4 +196,5 @@ const DisplayDriver display_capture_driver = {
     .wait = nullptr,
     .stats = nullptr,
     .close = capture_close,
+    .own_text = 0,
 };

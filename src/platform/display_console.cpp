@@ -251,4 +251,5 @@ const DisplayDriver display_console_driver = {
     .wait = console_wait,
     .stats = console_stats,
     .close = console_close,
+    .own_text = 0,
 };

@@ -32,6 +32,7 @@ const DisplayDriver display_null_driver = {
     .wait = nullptr,
     .stats = nullptr,
     .close = nullptr,
+    .own_text = 0,
 };
 
 const DisplayCell* display_null_cells(void) { return null_display.cells; }

@@ -98,6 +98,7 @@ static int term_open(const DisplaySettings* settings)
     terminal_encoder_init(&text.enc, terminal_session.cols, terminal_session.rows, terminal_session.colours,
                           terminal_session.charset);
     text.enc.layout_wanted = text_layout;
+    text.enc.text = display_text();
     if (pictures_possible()) {
         terminal_session_detect();
         text.detect_until = clock_ticks() + DETECT_MS;
@@ -193,6 +194,14 @@ static void term_write(const DisplayCell* cells)
         }
     }
     if (text.pixels) {
+        // A picture carries the text lines in its cells, as the window draws them.
+        const DisplayText* lines = display_text();
+        if (lines->line[DISPLAY_TEXT_TOP][0] || lines->line[DISPLAY_TEXT_BOTTOM][0]) {
+            static DisplayCell stamped[DISPLAY_CELLS];
+            memcpy(stamped, cells, sizeof stamped);
+            display_stamp_text(stamped);
+            cells = stamped;
+        }
         write_pixels(cells);
         return;
     }
@@ -246,4 +255,5 @@ const DisplayDriver display_terminal_driver = {
     .wait = terminal_session_wait,
     .stats = term_stats,
     .close = term_close,
+    .own_text = 1,
 };

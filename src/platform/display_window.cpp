@@ -149,8 +149,11 @@ void window_handle_event(const SDL_Event* e)
     case SDLK_ESCAPE: push_key(KEY_ESCAPE); break;
     case SDLK_LEFT: push_arrow(KEY_LEFT); break;
     case SDLK_RIGHT: push_arrow(KEY_RIGHT); break;
-    case SDLK_UP: push_arrow(72); break;
-    case SDLK_DOWN: push_arrow(80); break;
+    case SDLK_UP: push_arrow(KEY_UP); break;
+    case SDLK_DOWN: push_arrow(KEY_DOWN); break;
+    case SDLK_HOME: push_arrow(KEY_HOME); break;
+    case SDLK_BACKSPACE: push_key(KEY_BACKSPACE); break;
+    case SDLK_TAB: push_key(KEY_TAB); break;
     case SDLK_RETURN: case SDLK_KP_ENTER: push_key(13); break;
     default:
         // Printable keys come as their character, like a console read; modifiers alone give nothing.
@@ -171,4 +174,5 @@ const DisplayDriver display_window_driver = {
     .wait = window_wait,
     .stats = nullptr,
     .close = window_close,
+    .own_text = 0,
 };

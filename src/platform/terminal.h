@@ -73,6 +73,7 @@ struct TerminalEncoder {
     int cursor_x, cursor_y;             // terminal cursor, 0-based; -1 when not known
     uint32_t fg, bg;                    // colours in effect; TERMINAL_UNKNOWN_COLOUR when not known
     int cells_sent;                     // terminal cells written by the last frame
+    const DisplayText* text;            // lines of text set over the picture, or null
 };
 
 enum : uint32_t { TERMINAL_UNKNOWN_COLOUR = 0xFFFFFFFFu };
@@ -81,11 +82,12 @@ enum {
     TERMINAL_ESCAPE_MS = 30,            // a lone Escape waits this long for a following byte
 };
 
-// Key decoder: bytes in, console key codes out into the display's key queue (Escape 27; arrows as
-// 224 then 75 or 77).
+// Key decoder: bytes in, console key codes out into the display's key queue (Escape 27; arrows and
+// Home as 224 then 75, 77, 72, 80 or 71; Backspace 8).
 struct TerminalKeys {
     int state;                          // where in an escape sequence the decoder stands
     int params;                         // 1 when the sequence so far has parameter bytes
+    int number;                         // those bytes as one whole number, -1 when they are not one
     int skip;                           // raw bytes still to drop (mouse reports)
     uint32_t escape_at;                 // ms when the pending Escape arrived
 };

@@ -232,6 +232,23 @@ static char* put_too_small(TerminalEncoder* enc, char* p)
     return put_message(enc, p, enc->rows / 2, line);
 }
 
+// The text lines over the laid-out picture, as characters in their console colours: the top line
+// across its first row, the bottom line across its last, cut at its width.
+static void put_text_lines(const TerminalLayout* layout, const DisplayText* text, TermCell* target)
+{
+    for (int line = 0; line < DISPLAY_TEXT_LINES; line++) {
+        int row = line == DISPLAY_TEXT_TOP ? 0 : layout->rows - 1;
+        if (row < 0 || !text->line[line][0])
+            continue;
+        TermCell* out = target + row * layout->cols;
+        uint8_t attr = text->attr[line];
+        int n = (int)strlen(text->line[line]);
+        for (int i = 0; i < layout->cols; i++)
+            out[i] = TermCell{(uint32_t)(attr & 15), (uint32_t)(attr >> 4),
+                              (uint16_t)(i < n ? (uint8_t)text->line[line][i] : ' ')};
+    }
+}
+
 // ---- public functions ----
 
 void terminal_encoder_init(TerminalEncoder* enc, int cols, int rows, int colours, int charset)
@@ -273,6 +290,8 @@ size_t terminal_encode_frame(TerminalEncoder* enc, const DisplayCell* cells, cha
                                enc->charset);
     const TerminalLayout* layout = &enc->layout;
     terminal_layout_draw(layout, cells, enc->colours, enc->charset, enc->target);
+    if (enc->text && layout->kind != TERMINAL_LAYOUT_TOO_SMALL)
+        put_text_lines(layout, enc->text, enc->target);
 
     char* p = out;
     p = put_literal(p, "\x1b[?2026h");

@@ -16,7 +16,8 @@ enum {
 
 // ---- internal functions ----
 
-static void push(TerminalKeys*, int code) { display_push_key(code); }
+// A plain byte as a console reads it: the Backspace key sends DEL where a console gives 8.
+static void push(TerminalKeys*, int code) { display_push_key(code == 0x7F ? KEY_BACKSPACE : code); }
 
 static void push_arrow(TerminalKeys*, int code)
 {
@@ -33,6 +34,7 @@ static void start_escape(TerminalKeys* keys, uint32_t now_ms)
 static void after_escape(TerminalKeys* keys, uint8_t b, uint32_t now_ms)
 {
     keys->params = 0;
+    keys->number = 0;
     switch (b) {
     case '[': keys->state = KEYS_CSI; break;
     case 'O': keys->state = KEYS_SS3; break;
@@ -78,11 +80,21 @@ static void feed_byte(TerminalKeys* keys, uint8_t b, uint32_t now_ms)
             keys->state = KEYS_GROUND;        // CAN, SUB
         } else if (b >= 0x20 && b <= 0x3F) {
             keys->params = 1;                 // parameters and intermediates
+            keys->number = b >= '0' && b <= '9' && keys->number >= 0 && keys->number < 1000
+                               ? keys->number * 10 + (b - '0') : -1;
         } else if (b >= 0x40 && b <= 0x7E) {
             if (!keys->params && b == 'D')
                 push_arrow(keys, KEY_LEFT);
             else if (!keys->params && b == 'C')
                 push_arrow(keys, KEY_RIGHT);
+            else if (!keys->params && b == 'A')
+                push_arrow(keys, KEY_UP);
+            else if (!keys->params && b == 'B')
+                push_arrow(keys, KEY_DOWN);
+            else if (!keys->params && b == 'H')
+                push_arrow(keys, KEY_HOME);       // xterm's Home, CSI H or SS3 H
+            else if (b == '~' && keys->state == KEYS_CSI && (keys->number == 1 || keys->number == 7))
+                push_arrow(keys, KEY_HOME);       // VT220's and rxvt's Home, CSI 1 ~ and CSI 7 ~
             else if (!keys->params && b == 'M' && keys->state == KEYS_CSI)
                 keys->skip = 3;               // a mouse report: button, column, row as raw bytes
             keys->state = KEYS_GROUND;

@@ -41,5 +41,10 @@ void music_seek_back(void);         // streams 1000 ms, modules one order entry
 void music_seek_forward(void);
 int music_is_mp3(const char* name);
 int music_get_position(void);       // stream: ms played; module: order entry; -1 when nothing plays
+// The live mode: from now on the music keeps to the demo time, which is demo_ms at clock tick at_ms
+// (called every frame). A time the clock does not lead to since the last call is a jump the music
+// follows at once, with a fade; paused fades it out and holds it still. The seeks above are not
+// used meanwhile.
+void music_follow(int demo_ms, uint32_t at_ms, int paused);
 struct AudioDriver;
 void music_use_audio(const AudioDriver* driver);  // output backend (SDL by default); stops the music

@@ -153,7 +153,8 @@ TEST(ProgramEntry, OptionsOfOurOwn)
     testing::internal::CaptureStdout();
     EXPECT_EQ(demo_main(2, argv_help), 0);
     std::string help_text = testing::internal::GetCapturedStdout();
-    for (const char* name : {"--stats", "--headless", "--capture FILE", "--fps N", "--until MS", "--window", "--layout NAME"})
+    for (const char* name : {"--stats", "--headless", "--capture FILE", "--fps N", "--until MS", "--window", "--layout NAME",
+                             "--live [DIR]"})
         EXPECT_NE(help_text.find(name), std::string::npos) << name;
 }
 
@@ -198,6 +199,28 @@ TEST(ProgramOptions, ValuesAndTheFirstOtherArgument)
     EXPECT_STREQ(o.display, "capture");   // a capture goes before memory only, and that before the window
     ASSERT_EQ(parse("--window --headless --window", &o), DEMO_RUN);
     EXPECT_STREQ(o.display, "null");
+}
+
+// --live takes the folder that follows it when one does, content otherwise; it needs a keyboard.
+TEST(ProgramOptions, LiveTakesAFolderWhenOneFollows)
+{
+    DemoOptions o;
+    std::string err;
+    ASSERT_EQ(parse("", &o), DEMO_RUN);
+    EXPECT_EQ(o.live, nullptr);
+    ASSERT_EQ(parse("--live", &o), DEMO_RUN);
+    EXPECT_STREQ(o.live, "content");
+    ASSERT_EQ(parse("--live mine --stats", &o), DEMO_RUN);
+    EXPECT_STREQ(o.live, "mine");
+    EXPECT_TRUE(o.stats);
+    ASSERT_EQ(parse("pic.tga --live --window", &o), DEMO_RUN);
+    EXPECT_STREQ(o.live, "content");
+    EXPECT_STREQ(o.viewer_file, "pic.tga");
+    EXPECT_STREQ(o.display, "window");
+    EXPECT_EQ(parse("--live --headless", &o, &err), 2);
+    EXPECT_NE(err.find("not with --headless"), std::string::npos);
+    EXPECT_EQ(parse("--capture v.mp4 --live", &o, &err), 2);
+    EXPECT_NE(err.find("not with --capture"), std::string::npos);
 }
 
 TEST(ProgramOptions, BadValuesAreRefusedWithTheReason)

@@ -45,6 +45,7 @@ const DisplayDriver stepping = {
     .wait = nullptr,
     .stats = nullptr,
     .close = nullptr,
+    .own_text = 0,
 };
 
 struct GmlReplay : ::testing::Test {

@@ -32,7 +32,10 @@ const std::vector<Case> CASES = {
     {"right, CSI", "\x1b[C", {224, 77}},
     {"right, SS3", "\x1bOC", {224, 77}},
     {"keys around an arrow", "a\x1b[Db", {'a', 224, 75, 'b'}},
-    {"up and down are dropped", "\x1b[A\x1b[B\x1bOA", {}},
+    {"up and down", "\x1b[A\x1b[B\x1bOA", {224, 72, 224, 80, 224, 72}},
+    {"home as xterm, VT220 and rxvt send it", "\x1b[H\x1bOH\x1b[1~\x1b[7~", {224, 71, 224, 71, 224, 71, 224, 71}},
+    {"ctrl+home, insert and F6 are no home", "\x1b[1;5H\x1b[2~\x1b[17~\x1b[11~", {}},
+    {"space, tab, brackets and backspace as a console gives them", "\t []\x08", {9, 32, '[', ']', 8}},
     {"ctrl+left has parameters", "\x1b[1;5D", {}},
     {"shift+right", "\x1b[1;2C", {}},
     {"device attributes reply", "\x1b[?64;1;2;6;22c", {}},
@@ -47,7 +50,7 @@ const std::vector<Case> CASES = {
     {"escape then enter", "\x1b\r", {27, 13}},
     {"escape cancels an unfinished sequence", "\x1b[12\x1b", {27}},
     {"function key", "\x1b[15~\x1bOP", {}},
-    {"plain bytes pass through", std::string("q\r\x7f\xe0", 4), {'q', 13, 127, 224}},
+    {"plain bytes pass through, DEL as Backspace", std::string("q\r\x7f\xe0", 4), {'q', 13, 8, 224}},
 };
 
 TEST(TerminalKeys, SequencesWholeAndSplitAtEveryByte)

@@ -40,6 +40,17 @@ TEST(WindowKeys, ConsoleConventions)
     EXPECT_EQ(drain(), (std::vector<int>{27, 224, 75, 224, 77, 'a', ' '}));
 }
 
+// The live mode's transport keys, as a console gives them.
+TEST(WindowKeys, TransportKeys)
+{
+    drain();
+    SDL_Event events[] = {key_down(SDLK_UP), key_down(SDLK_DOWN), key_down(SDLK_HOME), key_down(SDLK_LEFTBRACKET),
+                          key_down(SDLK_RIGHTBRACKET), key_down(SDLK_BACKSPACE), key_down(SDLK_TAB)};
+    for (const SDL_Event& e : events)
+        window_handle_event(&e);
+    EXPECT_EQ(drain(), (std::vector<int>{224, 72, 224, 80, 224, 71, '[', ']', 8, 9}));
+}
+
 TEST(WindowKeys, ClosingTheWindowReadsAsEscapeAndAltEnterIsNoKey)
 {
     drain();

@@ -1,6 +1,4 @@
-# The track compiler's text reader is tested in the unit binary; its command line end to end.
-target_sources(kerv16_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/trackc/timeline_text.cpp)
-target_include_directories(kerv16_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/trackc)
+# The track compiler's command line end to end (its text reader is the engine's, tested in the unit binary).
 
 # Text -> .track -> text -> .track gives the same bytes, through the command line.
 add_test(NAME trackc_round_trip

@@ -81,6 +81,7 @@ static const DisplayDriver capture_driver = {
     .wait = nullptr,
     .stats = nullptr,
     .close = nullptr,
+    .own_text = 0,
 };
 
 // ---- public functions ----
