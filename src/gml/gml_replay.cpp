@@ -47,26 +47,29 @@ static void draw_segment(const float* a, float time_a, const float* b, float tim
 
 // ---- public functions ----
 
+void gml_replay_frame(const GmlGraph* graph, uint32_t t)
+{
+    float tf = (float)t;
+    double p = sin(tf * 0.002) + 1;
+    float half = (float)(p * 0.5);
+    screen_fill(0);
+    set_pen_width((int)(float)(p * 4));
+    for (int s = 0; s < graph->stroke_count && s < GML_STROKES; s++) {
+        const GmlStroke* stroke = &graph->strokes[s];
+        int count = stroke->point_count < GML_POINTS ? stroke->point_count : GML_POINTS;
+        for (int j = 0; j + 1 < count; j++)
+            if (tf >= stroke->times[j] * 500)
+                draw_segment(stroke->points[j], stroke->times[j], stroke->points[j + 1], stroke->times[j + 1], half);
+    }
+}
+
 void gml_replay(const char* name)
 {
     gml_load(name, &replay_graph);
     uint32_t start = clock_ticks();
     screen_fill_rgb(0, 0, 0);
     while (clock_ticks() - start < REPLAY_MS) {
-        uint32_t t = clock_ticks() - start;
-        float tf = (float)t;
-        double p = sin(tf * 0.002) + 1;
-        float half = (float)(p * 0.5);
-        screen_fill(0);
-        set_pen_width((int)(float)(p * 4));
-        for (int s = 0; s < replay_graph.stroke_count && s < GML_STROKES; s++) {
-            const GmlStroke* stroke = &replay_graph.strokes[s];
-            int count = stroke->point_count < GML_POINTS ? stroke->point_count : GML_POINTS;
-            for (int j = 0; j + 1 < count; j++)
-                if (tf >= stroke->times[j] * 500)
-                    draw_segment(stroke->points[j], stroke->times[j], stroke->points[j + 1], stroke->times[j + 1],
-                                 half);
-        }
+        gml_replay_frame(&replay_graph, clock_ticks() - start);
         screen_present();
     }
 }
