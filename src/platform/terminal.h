@@ -80,16 +80,21 @@ enum : uint32_t { TERMINAL_UNKNOWN_COLOUR = 0xFFFFFFFFu };
 
 enum {
     TERMINAL_ESCAPE_MS = 30,            // a lone Escape waits this long for a following byte
+    TERMINAL_SEQUENCE_MAX = 64,         // bytes after which an unfinished sequence is no key and is dropped
+    TERMINAL_SEQUENCE_MS = 1000,        // and the time after which it is
 };
 
 // Key decoder: bytes in, console key codes out into the display's key queue (Escape 27; arrows and
 // Home as 224 then 75, 77, 72, 80 or 71; Backspace 8).
 struct TerminalKeys {
+    int raw;                            // 1: keys come as typed (raw mode), so Escape followed by anything
+                                        // within TERMINAL_ESCAPE_MS is Alt with that key, never Escape
     int state;                          // where in an escape sequence the decoder stands
     int params;                         // 1 when the sequence so far has parameter bytes
     int number;                         // those bytes as one whole number, -1 when they are not one
+    int length;                         // bytes of the sequence so far
     int skip;                           // raw bytes still to drop (mouse reports)
-    uint32_t escape_at;                 // ms when the pending Escape arrived
+    uint32_t escape_at;                 // ms when the pending Escape (or the sequence) began
 };
 
 // ---- layouts ----

@@ -29,6 +29,7 @@
 enum {
     SEQ_BYTES = 512,      // room for the enter and restore sequences
     READ_CHUNK = 256,     // input bytes read per call
+    READS_PER_POLL = 64,  // at most this many calls each time the input is looked at (16 KB)
 };
 
 // ---- state ----
@@ -476,6 +477,7 @@ void terminal_session_open(const char* title)
     }
     if (term.keyboard && isatty(term.in_fd) && tcgetattr(term.in_fd, &term.saved) == 0)
         term.raw = 1;
+    term.keys.raw = term.raw;   // keys as typed: Escape with a key after it is Alt with that key
     build_sequences();
     install_signals(1);
     enter_terminal();
@@ -543,7 +545,9 @@ void terminal_session_poll(void)
     uint32_t now = clock_ticks();
     if (term.keyboard) {
         pollfd pfd = {term.in_fd, POLLIN, 0};
-        while (poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR))) {
+        // A flood of input is taken a bounded bite at a time, so frames go on between bites.
+        for (int reads = 0; reads < READS_PER_POLL && poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR));
+             reads++) {
             uint8_t bytes[READ_CHUNK];
             ssize_t n = read(term.in_fd, bytes, sizeof bytes);
             if (n > 0) {

@@ -23,6 +23,7 @@ struct Case {
     const char* name;
     std::string bytes;
     std::vector<int> keys;
+    int raw = 0;   // 1: as a raw terminal sends keys
 };
 
 const std::vector<Case> CASES = {
@@ -51,6 +52,12 @@ const std::vector<Case> CASES = {
     {"escape cancels an unfinished sequence", "\x1b[12\x1b", {27}},
     {"function key", "\x1b[15~\x1bOP", {}},
     {"plain bytes pass through, DEL as Backspace", std::string("q\r\x7f\xe0", 4), {'q', 13, 8, 224}},
+    // Raw: only an Escape with nothing after it is Escape; with a key after it, it is Alt with the key.
+    {"raw: lone escape", "\x1b", {27}, 1},
+    {"raw: alt+enter and alt+ctrl+a", "\x1b\r\x1b\x01", {}, 1},
+    {"raw: alt+escape is no escape, a lone one after it is", "\x1b\x1b", {27}, 1},
+    {"raw: alt+escape then a sequence", "\x1b\x1b[1;3D\x1b\x1bOP", {}, 1},
+    {"raw: escape cancels a sequence and stands alone", "\x1b[12\x1b", {27}, 1},
 };
 
 TEST(TerminalKeys, SequencesWholeAndSplitAtEveryByte)
@@ -60,6 +67,7 @@ TEST(TerminalKeys, SequencesWholeAndSplitAtEveryByte)
             SCOPED_TRACE(std::string(c.name) + " split at " + std::to_string(split));
             TerminalKeys keys;
             terminal_keys_init(&keys);
+            keys.raw = c.raw;
             display_clear_keys();
             uint32_t t = 1000;
             const uint8_t* b = (const uint8_t*)c.bytes.data();
@@ -94,6 +102,37 @@ TEST(TerminalKeys, LoneEscapeWaitsThirtyMilliseconds)
     EXPECT_FALSE(display_key_waiting());
     terminal_keys_tick(&keys, 0x0Eu);
     EXPECT_EQ(drain(&keys), std::vector<int>({27}));
+}
+
+// Nothing holds the keys up for ever: an Escape read late stood alone, and a sequence that never
+// ends gives way after its length or its time, so a later Escape still reads as Escape.
+TEST(TerminalKeys, LateReadsAndSequencesThatNeverEnd)
+{
+    TerminalKeys keys;
+    terminal_keys_init(&keys);
+    keys.raw = 1;
+    display_clear_keys();
+    auto feed = [&](const std::string& b, uint32_t t) { terminal_keys_feed(&keys, (const uint8_t*)b.data(), b.size(), t); };
+    feed("\x1b", 100);
+    feed("x", 100 + TERMINAL_ESCAPE_MS);   // no tick between: the Escape was ripe when x came
+    EXPECT_EQ(drain(&keys), std::vector<int>({27, 'x'}));
+
+    for (std::string start : {"\x1b[12;", "\x1b]0;a title never ended", "\x1b[M!", "\x1bP1$r\x1b"}) {
+        SCOPED_TRACE(start);
+        feed(start, 1000);
+        terminal_keys_tick(&keys, 1000 + TERMINAL_SEQUENCE_MS);
+        drain(&keys);
+        feed("\x1b", 5000);
+        terminal_keys_tick(&keys, 5000 + TERMINAL_ESCAPE_MS);
+        EXPECT_EQ(drain(&keys), std::vector<int>({27}));
+    }
+
+    std::string endless = "\x1b[" + std::string(TERMINAL_SEQUENCE_MAX, '1') + "\x1b";
+    feed(endless, 9000);
+    terminal_keys_tick(&keys, 9000 + TERMINAL_ESCAPE_MS);
+    std::vector<int> got = drain(&keys);
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back(), 27);   // past its length the sequence was garbage, not a place to hide in
 }
 
 TEST(TerminalKeys, FullQueueKeepsTheOldestKeysAndWholeArrows)
