@@ -55,11 +55,8 @@ test-asan: build
 # One toolchain file for both: KERV_WINDOWS_ARCH picks x86_64 (64-bit) or i686 (32-bit).
 WINDOWS_CMAKE = -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw.cmake) -DCMAKE_BUILD_TYPE=Release \
                 -DKERV_HOST_BUILD=$(abspath $(BUILD)) -DKERV_DATA_ROOT=$(abspath $(BUILD)) $(CMAKE_ARGS)
-# windows_configure FOLDER ARCH. A folder set up with the former per-architecture toolchain files
-# (cmake/mingw-x86_64.cmake, cmake/mingw-i686.cmake) cannot be configured again: it starts afresh.
+# windows_configure FOLDER ARCH
 define windows_configure
-	@if grep -qs '^CMAKE_TOOLCHAIN_FILE.*mingw-' $(1)/CMakeCache.txt; then \
-	  echo "$(1): set up with a former toolchain file, configured afresh"; rm -rf $(1)/CMakeCache.txt $(1)/CMakeFiles; fi
 	cmake -S . -B $(1) -DKERV_WINDOWS_ARCH=$(2) $(WINDOWS_CMAKE)
 endef
 

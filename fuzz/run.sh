@@ -7,7 +7,7 @@ set -eu
 plain=$1 out=$2 seconds=$3
 shift 3
 src=$(cd "$(dirname "$0")/.." && pwd)
-targets=${*:-"tga raw bof_static bof_animated gml sync tables timeline"}
+targets=${*:-"tga raw bof_static bof_animated gml sync tables timeline replies keys"}
 
 if ! command -v clang++ >/dev/null 2>&1; then
     echo "make fuzz: clang++ not found (install clang and libclang-rt-dev); fuzzing skipped"
@@ -23,7 +23,7 @@ fi
 # Largest input each target is given: enough for the show's own files, small enough to stay fast.
 max_len() {
     case $1 in
-    tga) echo 20000 ;; raw | sync | tables) echo 4096 ;; timeline) echo 16384 ;; *) echo 65536 ;;
+    tga) echo 20000 ;; raw | sync | tables | replies | keys) echo 4096 ;; timeline) echo 16384 ;; *) echo 65536 ;;
     esac
 }
 

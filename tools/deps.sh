@@ -10,7 +10,7 @@ RUN_PACKAGES="cmake g++ make pkg-config
  console-data console-setup-linux"
 TEST_PACKAGES="libgtest-dev libvterm-dev libpng-dev
  tmux xvfb xauth xdotool python3-xlib ffmpeg chafa caca-utils imagemagick python3-pil sox
- xterm x11-apps fonts-terminus-otb
+ xterm x11-apps fonts-terminus-otb kitty
  clang libclang-rt-14-dev"
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 tmux zip"
 

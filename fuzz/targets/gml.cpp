@@ -1,5 +1,6 @@
-// gml.cpp -- fuzz target: any bytes as a GML drawing, parsed into the fixed record
+// gml.cpp -- fuzz target: any bytes as a GML drawing, parsed into the fixed record and replayed at a few times
 #include "fuzz_input.h"
+#include "gfx2d/gfx2d.h"
 #include "gml/gml.h"
 
 #include <cstring>
@@ -17,5 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzz_fail("spec text without its terminator");
     if (gml_target)
         fuzz_fail("the parser's target outlives the load");
+    // Far-off points, huge times and odd pen widths go through the drawing as the replay meets them.
+    if (!screen)
+        screen_create();
+    gml_width_state = 0;
+    for (uint32_t t : {0u, 400u, 3000u, 9000u, 15999u})
+        gml_replay_frame(&graph, t);
     return 0;
 }

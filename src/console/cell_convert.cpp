@@ -74,7 +74,7 @@ static CellColour pixel_colour(uint32_t p)
 
 static CellColour palette_colour(int index)
 {
-    return CellColour{index, console_palette[index][0], console_palette[index][1], console_palette[index][2]};
+    return CellColour{index, vga_palette[index][0], vga_palette[index][1], vga_palette[index][2]};
 }
 
 // colour_distance of two colours given as bytes. Both weighted terms are never negative, so their
@@ -95,7 +95,7 @@ static constexpr PaletteChannels channels_of(const uint8_t colours[16][3])
     return p;
 }
 
-static constexpr PaletteChannels palette = channels_of(console_palette);
+static constexpr PaletteChannels palette = channels_of(vga_palette);
 
 // nearest_console_colour of a pixel colour, remembered: the palette never changes.
 static int nearest_remembered(uint32_t colour, int* distance)

@@ -1,9 +1,11 @@
-// cell_format.h -- the cell conversion tables' format: palette, shade ramp, sizes and colour index
+// cell_format.h -- the cell conversion tables' format: shade ramp, sizes and colour index
 //
 // Read by the engine (src/console) and by kerv16-cellgen, which writes the tables, so both agree on
 // every byte. Header only: the table generator is built before the engine and does not link it.
 #pragma once
 #include <cstdint>
+
+#include "platform/vga.h"   // the 16 console colours (vga_palette)
 
 // ---- sizes ----
 
@@ -19,13 +21,6 @@ enum {
 };
 
 // ---- tables ----
-
-// The 16 console colours as red, green, blue; the index is the attribute's colour number
-// (bit 0 blue, bit 1 green, bit 2 red, bit 3 intense).
-inline constexpr uint8_t console_palette[16][3] = {
-    {0, 0, 0}, {0, 0, 128}, {0, 128, 0}, {0, 128, 128}, {128, 0, 0}, {128, 0, 128}, {128, 128, 0}, {192, 192, 192},
-    {128, 128, 128}, {0, 0, 255}, {0, 255, 0}, {0, 255, 255}, {255, 0, 0}, {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
-};
 
 // The flat path's characters, from no foreground to about half foreground (code page 437).
 // A mix m draws entry trunc(74 m) XOR cell noise, limited to 36; entry 36 is character code 0 (blank).

@@ -27,9 +27,3 @@ void present_screen(const uint32_t* pixels);  // convert_screen into cell_buffer
 
 // The console colour nearest to a colour, as detailed blocks pick theirs (ties go to the higher index).
 int console_nearest_colour(int red, int green, int blue);
-
-// Draws 4000 cells as 640 x 400 pixels with the 8 x 8 glyphs, ink in the foreground colour on the
-// background colour, each pixel 0xFFRRGGBB from `palette`; `pitch` pixels per row.
-void console_draw_cells(const DisplayCell* cells, const uint8_t palette[16][3], uint32_t* pixels, int pitch);
-// The same as packed red, green, blue bytes, 640 x 3 bytes per row.
-void console_draw_cells_rgb(const DisplayCell* cells, const uint8_t palette[16][3], uint8_t* rgb);

@@ -1,7 +1,9 @@
 // compose.cpp -- frame composition: the six show tracks, scene dispatch, overlay and greetings flicker
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "demo/demo.h"
 #include "gfx2d/gfx2d.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 #include "scenes/scenes.h"
 #include "timeline/timeline.h"
 

@@ -1,7 +1,7 @@
 // data_dir.cpp -- where the show finds data/: the working directory, else beside the executable,
 // else in the executable's ../share/kerv16 (an installed copy)
 #include "demo/demo.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -16,7 +16,7 @@ enum { DATA_PATH_MAX = 4096 };
 // ---- state ----
 
 // The file arguments made absolute, so that they still name the user's files after the move.
-static char viewer_path[DATA_PATH_MAX], capture_path[DATA_PATH_MAX];
+static char viewer_path[DATA_PATH_MAX], capture_path[DATA_PATH_MAX], live_path[DATA_PATH_MAX];
 
 // ---- internal functions ----
 
@@ -43,6 +43,13 @@ static int anchor(const char** name, char* out)
 int demo_find_data(const char* exe_dir, DemoOptions* opts)
 {
     std::error_code err;
+    // The live mode's content folder is edited where it is: it must be one, and it is held by its
+    // whole name whatever folder the show moves to.
+    if (opts->live && (!fs::is_directory(opts->live, err) || !anchor(&opts->live, live_path))) {
+        msg_print(stderr, "kerv16: --live: %s is no folder of content (start the show from the repository, or name it)\n",
+                  opts->live);
+        return 0;
+    }
     if (holds_data(fs::current_path(err)) || !exe_dir)
         return 1;
     const fs::path candidates[] = {fs::path(exe_dir), fs::path(exe_dir) / ".." / "share" / "kerv16"};
@@ -50,7 +57,7 @@ int demo_find_data(const char* exe_dir, DemoOptions* opts)
         if (!holds_data(dir))
             continue;
         if ((opts->viewer_file && !anchor(&opts->viewer_file, viewer_path)) ||
-            (opts->capture_file && !anchor(&opts->capture_file, capture_path))) {
+            (opts->settings.video && !anchor(&opts->settings.video, capture_path))) {
             msg_print(stderr, "kerv16: the file arguments are too long to keep while moving to %s\n",
                       dir.string().c_str());
             return 0;

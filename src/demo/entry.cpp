@@ -1,13 +1,12 @@
 // entry.cpp -- program entry: start-up order, viewer modes, one frame, the main loop, shut-down order
 #include "demo/demo.h"
+#include "assets/assets.h"
 #include "console/console.h"
 #include "gml/gml.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/system.h"
-#include "platform/window.h"
-#include "platform/terminal.h"
 #include "scenes/scenes.h"
 #include "timeline/timeline.h"
 
@@ -27,36 +26,28 @@ static const char* SOUNDTRACK = "data/Dremovant - Embers-mastered.mp3";
 enum { VIEWER_UNATTENDED_MS = 2000 };  // how long a picture stays when no key can end it
 
 static struct {
-    int unattended;     // 1 when no keyboard can end the viewer (headless, capture)
-    int capture;        // 1 while a video is being rendered: stopping finishes it
+    int unattended;     // 1 when no keyboard can end the viewer (memory, a video)
     uint32_t opened_ms; // clock when the display opened, for --stats
     long frames;        // frames drawn by demo_frame since the start
+    int quit_signal;    // the signal whose quit event was read, 0 if none
 } run;
 
 // ---- internal functions ----
 
-// Frames, rate and bytes per frame, on standard error so piped frames stay clean; the terminal's
-// layout and size, and how the frames were paced. Other displays than the terminal write no bytes
-// of their own: they report the main loop's frames.
+// Frames, rate and bytes per frame, on standard error so piped frames stay clean, then what the
+// display says of how it showed them, and how the frames were paced. A display that keeps no count of
+// its own writes no bytes of its own: it reports the main loop's frames.
 static void print_stats(uint32_t opened_ms, uint32_t closed_ms, long loop_frames)
 {
-    TerminalStats st = {};
-    int terminal = display_current() == &display_terminal_driver;
-    if (terminal)
-        terminal_get_stats(&st);
-    else
+    DisplayStats st;
+    if (!display_stats(&st))
         st.frames = loop_frames;
     double seconds = (double)(uint32_t)(closed_ms - opened_ms) / 1000.0;
     fprintf(stderr, "kerv16: %ld frames in %.1f s, %.1f frames/s; bytes per frame: mean %.0f, largest %ld\n",
             st.frames, seconds, seconds > 0 ? (double)st.frames / seconds : 0.0,
             st.frames ? (double)st.bytes / (double)st.frames : 0.0, st.largest);
-    if (terminal) {
-        char cell[48] = "";
-        if (st.cell_w > 0)
-            snprintf(cell, sizeof cell, " of %d x %d pixels", st.cell_w, st.cell_h);
-        fprintf(stderr, "kerv16: layout %s in a terminal of %d x %d cells%s\n", terminal_layout_name(st.layout),
-                st.cols, st.rows, cell);
-    }
+    if (st.detail[0])
+        fprintf(stderr, "kerv16: %s\n", st.detail);
     if (demo_pacing.fps > 0)
         fprintf(stderr, "kerv16: paced at most %d frames a second: %ld of %ld frames with time to spare, %ld slots skipped\n",
                 demo_pacing.fps, demo_pacing.paced, demo_pacing.frames, demo_pacing.skipped);
@@ -90,14 +81,26 @@ int demo_viewer_is_gml(const char* arg)
     return strcmp(tail, ".GML") == 0;
 }
 
-// Reads one key and acts on it; every key read writes end_flag.
+// Reads one key and acts on it; every key read writes end_flag. A quit event reads as Escape. The
+// live mode's transport keys go to it; the ordinary show drops them.
 void demo_handle_key(void)
 {
     int k = display_read_key();
+    if (k >= KEY_QUIT) {
+        run.quit_signal = k - KEY_QUIT;
+        k = KEY_ESCAPE;
+    }
     end_flag = k == KEY_ESCAPE;
-    if (k != KEY_PREFIX || !display_key_waiting())
+    if (k != KEY_PREFIX) {
+        if (live_active())
+            live_handle_key(k, -1);
+        return;
+    }
+    if (!display_key_waiting())
         return;
     int k2 = display_read_key();
+    if (live_active() && live_handle_key(k, k2))
+        return;
     if (k2 == KEY_LEFT) {
         music_seek_back();
         start_tick += 1000;
@@ -141,25 +144,31 @@ static int show_length_ms(void)
     return end_row < 0 ? 0 : (int)(end_row / 0.004);
 }
 
+int demo_quit_signal(void) { return run.quit_signal; }
+
 int demo_start(const DemoOptions* opts)
 {
-    run.capture = opts->capture_file != nullptr;
-    run.unattended = opts->headless || run.capture;
     run.frames = 0;
+    run.quit_signal = 0;
     end_flag = 0;
-    if (opts->capture_file) {
+    DisplaySettings settings = opts->settings;
+    settings.fps = opts->fps;
+    settings.soundtrack = SOUNDTRACK;
+    if (settings.video) {
+        // A video's progress is told against the show's length, or --until where that comes first.
         int length = show_length_ms();
         int until = opts->until_ms;
-        capture_setup(opts->capture_file, opts->fps, SOUNDTRACK, until > 0 && (until < length || !length) ? until : length);
-        display_use(&display_capture_driver);
-    } else {
-        // The terminal display also serves a pipe or file: the frames are written, nothing is switched.
-        display_use(opts->headless ? &display_null_driver : opts->window ? &display_window_driver : &display_terminal_driver);
+        settings.length_ms = until > 0 && (until < length || !length) ? until : length;
     }
-    terminal_set_layout(opts->layout);
-    // Without a display there is nobody to listen either; a capture muxes the soundtrack file itself.
-    // Null asks for the platform's own sound output.
-    music_use_audio(opts->headless || opts->capture_file ? &audio_null_driver : nullptr);
+    if (!display_select(opts->display, &settings)) {
+        msg_print(stderr, "kerv16: the %s display is not available in this build\n", opts->display);
+        return 0;
+    }
+    // Frames nobody watches as they come (memory, a video) have nobody to listen or press a key either:
+    // the null sound device then, and a picture stays for a while of the clock. Null asks for the
+    // platform's own sound output.
+    run.unattended = !display_current()->live;
+    music_use_audio(run.unattended ? &audio_null_driver : nullptr);
     screen_create();
     if (!display_open(TITLE)) {
         display_close();
@@ -179,7 +188,7 @@ int demo_start(const DemoOptions* opts)
     emitters_init();
     load_assets();
     setup_letter_materials();
-    if (!opts->capture_file && !opts->silent)
+    if (!opts->silent)
         music_start(SOUNDTRACK);
     start_tick = clock_ticks();
     return 1;
@@ -191,7 +200,7 @@ int demo_start_stepped(void)
     clock_set(0);
     DemoOptions opts;
     demo_default_options(&opts);
-    opts.headless = 1;
+    opts.display = "null";
     opts.silent = 1;
     return demo_start(&opts);
 }
@@ -209,10 +218,9 @@ int demo_stop(void)
     emitters_free();
     free_assets();
     music_stop();
-    int captured = run.capture ? capture_finish() : 1;
-    display_close();
+    int written = display_close();
     msg_flush();
-    return captured;
+    return written;
 }
 
 int demo_main(int argc, char** argv)
@@ -222,12 +230,16 @@ int demo_main(int argc, char** argv)
     if (status != DEMO_RUN)
         return status;
     static char exe_dir[4096];
-    if (!demo_find_data(sys_executable_dir(exe_dir, sizeof exe_dir) ? exe_dir : nullptr, &opts))
+    const char* found_exe = sys_executable_dir(exe_dir, sizeof exe_dir) ? exe_dir : nullptr;
+    const char* live_shown = opts.live;  // the content folder as the user knows it, for messages
+    if (!demo_find_data(found_exe, &opts))
         return 1;
     if (!demo_start(&opts))
         return 1;
-    // Frames nobody can see are not drawn: a screen is paced, memory and a capture are not.
-    pacing_start(opts.headless || opts.capture_file ? 0 : opts.fps, clock_ticks());
+    if (opts.live)
+        live_start(opts.live, live_shown, found_exe);
+    // Frames nobody watches as they come are not paced: memory and a video take them as fast as they go.
+    pacing_start(display_current()->live ? opts.fps : 0, clock_ticks());
     while (!end_flag) {
         int wait = pacing_wait_ms(clock_ticks());
         if (wait > 0) {
@@ -236,20 +248,29 @@ int demo_main(int argc, char** argv)
                 demo_handle_key();
             continue;
         }
-        int t = (int)(clock_ticks() - start_tick);
+        uint32_t now = clock_ticks();
+        int t = live_active() ? live_frame_time(now) : (int)(now - start_tick);
         if (opts.until_ms > 0 && t >= opts.until_ms)
             break;
         demo_frame(t);
+        if (live_active()) {
+            live_frame_drawn(clock_ticks());
+            if (end_flag)
+                live_hold_end();
+        }
         pacing_frame_done(clock_ticks(), compose_info.scene);
         if (display_key_waiting())
             demo_handle_key();
     }
+    live_stop();
     if (!demo_stop())
         return 1;
     if (opts.stats)
         print_stats(run.opened_ms, clock_ticks(), run.frames);
+    if (opts.stats && opts.live)
+        live_print_stats();
     // Ended by SIGINT, SIGTERM or SIGHUP: now that the terminal is back, let the signal tell.
-    int sig = display_current() == &display_terminal_driver ? terminal_quit_signal() : 0;
+    int sig = run.quit_signal;
     if (sig) {
         signal(sig, SIG_DFL);
         raise(sig);

@@ -1,6 +1,5 @@
 // options.cpp -- the show's command line: one table of options, read in order, and the usage text drawn from it
 #include "demo/demo.h"
-#include "platform/terminal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +11,7 @@ enum { OPTION_GO_ON, OPTION_DONE, OPTION_REFUSED };  // what applying an option 
 
 struct OptionRow {
     const char* name;   // "--stats"
-    const char* value;  // what follows it ("FILE", "N"), or null for a flag
+    const char* value;  // what follows it ("FILE", "N"), or null for a flag; "[DIR]": may follow it
     const char* help;   // one line of the usage text
     int (*apply)(DemoOptions* opts, const char* value);  // OPTION_*; a refusal prints why
 };
@@ -45,9 +44,28 @@ static int apply_version(DemoOptions*, const char*)
 }
 
 static int apply_stats(DemoOptions* o, const char*) { return o->stats = 1, OPTION_GO_ON; }
-static int apply_headless(DemoOptions* o, const char*) { return o->headless = 1, OPTION_GO_ON; }
-static int apply_window(DemoOptions* o, const char*) { return o->window = 1, OPTION_GO_ON; }
-static int apply_capture(DemoOptions* o, const char* v) { return o->capture_file = v, OPTION_GO_ON; }
+// Of the displays asked for, a capture goes before memory only, and that before the window, in
+// whatever order the options come.
+static void choose_display(DemoOptions* o, const char* name)
+{
+    static const char* const FIRST[] = {"capture", "null", "window"};
+    for (const char* d : FIRST) {
+        if (o->display && strcmp(o->display, d) == 0)
+            return;
+        if (strcmp(name, d) == 0)
+            break;
+    }
+    o->display = name;
+}
+
+static int apply_headless(DemoOptions* o, const char*) { return choose_display(o, "null"), OPTION_GO_ON; }
+static int apply_window(DemoOptions* o, const char*) { return choose_display(o, "window"), OPTION_GO_ON; }
+static int apply_capture(DemoOptions* o, const char* v)
+{
+    choose_display(o, "capture");
+    o->settings.video = v;
+    return OPTION_GO_ON;
+}
 
 static int apply_fps(DemoOptions* o, const char* v)
 {
@@ -59,10 +77,20 @@ static int apply_fps(DemoOptions* o, const char* v)
 
 static int apply_layout(DemoOptions* o, const char* v)
 {
-    o->layout = terminal_layout_parse(v);
-    if (o->layout >= 0)
+    o->settings.layout = display_layout_parse(v);
+    if (o->settings.layout >= 0)
         return OPTION_GO_ON;
-    fprintf(stderr, "kerv16: --layout takes auto, wide, grid or compact, not %s\n", v);
+    fprintf(stderr, "kerv16: --layout takes auto, wide, grid, compact or pixels, not %s\n", v);
+    return OPTION_REFUSED;
+}
+
+static int apply_graphics(DemoOptions* o, const char* v)
+{
+    if (strcmp(v, "kitty") == 0 || strcmp(v, "sixel") == 0) {
+        o->settings.graphics = v[0] == 'k' ? DISPLAY_GRAPHICS_KITTY : DISPLAY_GRAPHICS_SIXEL;
+        return OPTION_GO_ON;
+    }
+    fprintf(stderr, "kerv16: --graphics takes kitty or sixel, not %s\n", v);
     return OPTION_REFUSED;
 }
 
@@ -74,6 +102,13 @@ static int apply_until(DemoOptions* o, const char* v)
     return OPTION_REFUSED;
 }
 
+// Without a folder the content/ of the working directory, where the show is started from the repository.
+static int apply_live(DemoOptions* o, const char* v)
+{
+    o->live = v ? v : "content";
+    return OPTION_GO_ON;
+}
+
 // The options in the order the usage text lists them; a new option is one more row.
 static const OptionRow OPTIONS[] = {
     {"--help", nullptr, "this text", apply_help},
@@ -81,13 +116,18 @@ static const OptionRow OPTIONS[] = {
     {"--stats", nullptr, "at exit, print frames drawn, frames per second and bytes written per frame", apply_stats},
     {"--window", nullptr, "show the cells in a window with the VGA font (Alt+Enter: full screen)", apply_window},
     {"--capture", "FILE", "render the whole show into a video (with ffmpeg), as fast as it goes", apply_capture},
-    {"--layout", "NAME", "auto, wide, grid or compact: how the terminal shows the cells (auto: by its size)",
+    {"--layout", "NAME",
+     "auto, wide, grid, compact or pixels: how the terminal shows the cells (auto: pictures where it can)",
      apply_layout},
+    {"--graphics", "NAME", "kitty or sixel: the pictures of the pixel layout in that protocol, whatever the terminal says",
+     apply_graphics},
     {"--fps", "N", "at most N frames a second in the terminal, or those of --capture (default 60; 0: unpaced)",
      apply_fps},
     {"--until", "MS", "stop the show at this demo time (milliseconds)", apply_until},
     {"--headless", nullptr, "draw into memory only: no output, no keyboard, no sound (the show runs to its end)",
      apply_headless},
+    {"--live", "[DIR]", "take up edits of DIR/timeline.txt and its pages as they are saved (default content)",
+     apply_live},
 };
 
 static void usage(FILE* out)
@@ -96,6 +136,8 @@ static void usage(FILE* out)
                  "  Plays the KERV16 show in the terminal; data/ is read from the working directory.\n"
                  "  With a picture it is shown until a key is pressed; a .gml drawing is replayed for 16 s.\n"
                  "keys: Escape quits, left/right arrow seek one second\n"
+                 "  with --live also: Space pause, up/down a bar, Home the start, [ ] a loop, Backspace no\n"
+                 "  loop, Tab a line of figures\n"
                  "options:\n");
     for (const OptionRow& row : OPTIONS) {
         char left[32];
@@ -136,7 +178,10 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts)
             return 2;
         }
         const char* value = nullptr;
-        if (row->value) {
+        if (row->value && row->value[0] == '[') {
+            if (i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0)
+                value = argv[++i];
+        } else if (row->value) {
             if (i + 1 >= argc) {
                 fprintf(stderr, "kerv16: %s needs a value (%s)\n", row->name, row->value);
                 return 2;
@@ -147,7 +192,13 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts)
         if (done != OPTION_GO_ON)
             return done == OPTION_DONE ? 0 : 2;
     }
-    if (opts->capture_file && opts->fps == 0) {
+    // The live mode pauses at the end instead of ending: it needs someone at the keyboard.
+    if (opts->live && opts->display && strcmp(opts->display, "window") != 0) {
+        fprintf(stderr, "kerv16: --live plays as it is edited, in the terminal or the window, not with --%s\n",
+                strcmp(opts->display, "null") == 0 ? "headless" : opts->display);
+        return 2;
+    }
+    if (opts->settings.video && opts->fps == 0) {
         fprintf(stderr, "kerv16: a capture needs --fps from 1 to 240\n");
         return 2;
     }

@@ -35,6 +35,11 @@ void put_pixel(int x, int y, uint32_t colour);  // clipped to the Screen
 void put_disc(int x, int y, uint32_t colour);   // disc of the current pen width
 void set_pen_width(int width);                  // < 2: single pixels, else discs
 void draw_line(int x0, int y0, int x1, int y1, uint32_t colour);  // 8.8 DDA through `plot`
+// The run of draw_line's steps (1 .. max(|dx|, |dy|) + 1, in plotting order) whose point lies within
+// `reach` (>= 0) pixels of the Screen on both axes: 1 with it in *first .. *last, 0 when there is none.
+// A pen that writes no farther than `reach` from its point draws nothing at the other steps, so
+// draw_line walks only this run for put_pixel and put_disc.
+int draw_line_steps(int x0, int y0, int x1, int y1, int reach, int64_t* first, int64_t* last);
 void draw_line_bgr(int x0, int y0, int x1, int y1, int blue, int green, int red);
 uint32_t screen_fill(uint32_t value);
 void screen_fill_rgb(int red, int green, int blue);

@@ -1,6 +1,6 @@
 // image.cpp -- Images: loading from TGA and raw pixel files, freeing, and the alpha and additive blits
 #include "gfx2d/gfx2d.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 #include "platform/file.h"
 #include "tga/tga.h"
 

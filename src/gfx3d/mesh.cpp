@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/display.h"
+#include "platform/msg.h"
 #include "platform/file.h"
 
 // ---- types ----

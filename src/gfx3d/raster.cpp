@@ -310,12 +310,14 @@ void mesh_draw_discs(Mesh* mesh, int mode, const int32_t* enable)
         if (r > 120 || cx < 0 || cx >= SCREEN_W || cy < 0 || cy >= SCREEN_H) continue;
         uint32_t colour = (uint32_t)p->v;
         int32_t depth = p->tz;
-        for (int dy = -r; dy < r; dy++) {
+        // Only the rows and columns of the square -r .. r - 1 that lie on the Screen, in the same order.
+        int dy0 = -r > -cy ? -r : -cy, dy1 = r < SCREEN_H - cy ? r : SCREEN_H - cy;
+        int dx0 = -r > -cx ? -r : -cx, dx1 = r < SCREEN_W - cx ? r : SCREEN_W - cx;
+        for (int dy = dy0; dy < dy1; dy++) {
             int y = cy + dy;
-            if (y < 0 || y >= SCREEN_H) continue;
-            for (int dx = -r; dx < r; dx++) {
+            for (int dx = dx0; dx < dx1; dx++) {
                 int x = cx + dx;
-                if (x < 0 || x >= SCREEN_W || dx * dx + dy * dy > r * r) continue;
+                if (dx * dx + dy * dy > r * r) continue;
                 int at = y * SCREEN_W + x;
                 if (zbuffer[at] <= depth) continue;  // strict: equal depth hides the disc
                 screen_px[at] = mode == DISC_ADD ? pixel_add_saturate(screen_px[at], colour) : pixel_average(screen_px[at], colour);

@@ -44,3 +44,5 @@ void gml_parse(FILE* file);
 // ---- replay ----
 
 void gml_replay(const char* name);  // returns after 16000 ms of the tick count
+// One frame of the replay into the Screen, t ms after it began (not presented).
+void gml_replay_frame(const GmlGraph* graph, uint32_t t);

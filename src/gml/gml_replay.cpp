@@ -3,6 +3,7 @@
 #include "gml/gml.h"
 #include "platform/clock.h"
 
+#include <climits>
 #include <cmath>
 
 // ---- state ----
@@ -14,14 +15,16 @@ enum { REPLAY_MS = 16000 };
 
 // ---- internal functions ----
 
-// Coordinates from a file can be anything; far outside the Screen they only cost time, so they are
-// limited to a band that the pen still clips, and a value that is not a number lands on 0.
+// Truncated towards zero; a coordinate beyond the int range stands at its end, and one that is not a
+// number at 0. Lines walk only what can reach the Screen, so far ends cost nothing and keep their slope.
 static int to_pixel(float value)
 {
-    if (!(value > -30000.0f))
-        return value != value ? 0 : -30000;
-    if (value > 30000.0f)
-        return 30000;
+    if (value != value)
+        return 0;
+    if (value >= 2147483648.0f)
+        return INT_MAX;
+    if (value <= -2147483648.0f)
+        return INT_MIN;
     return (int)value;
 }
 
@@ -44,26 +47,29 @@ static void draw_segment(const float* a, float time_a, const float* b, float tim
 
 // ---- public functions ----
 
+void gml_replay_frame(const GmlGraph* graph, uint32_t t)
+{
+    float tf = (float)t;
+    double p = sin(tf * 0.002) + 1;
+    float half = (float)(p * 0.5);
+    screen_fill(0);
+    set_pen_width((int)(float)(p * 4));
+    for (int s = 0; s < graph->stroke_count && s < GML_STROKES; s++) {
+        const GmlStroke* stroke = &graph->strokes[s];
+        int count = stroke->point_count < GML_POINTS ? stroke->point_count : GML_POINTS;
+        for (int j = 0; j + 1 < count; j++)
+            if (tf >= stroke->times[j] * 500)
+                draw_segment(stroke->points[j], stroke->times[j], stroke->points[j + 1], stroke->times[j + 1], half);
+    }
+}
+
 void gml_replay(const char* name)
 {
     gml_load(name, &replay_graph);
     uint32_t start = clock_ticks();
     screen_fill_rgb(0, 0, 0);
     while (clock_ticks() - start < REPLAY_MS) {
-        uint32_t t = clock_ticks() - start;
-        float tf = (float)t;
-        double p = sin(tf * 0.002) + 1;
-        float half = (float)(p * 0.5);
-        screen_fill(0);
-        set_pen_width((int)(float)(p * 4));
-        for (int s = 0; s < replay_graph.stroke_count && s < GML_STROKES; s++) {
-            const GmlStroke* stroke = &replay_graph.strokes[s];
-            int count = stroke->point_count < GML_POINTS ? stroke->point_count : GML_POINTS;
-            for (int j = 0; j + 1 < count; j++)
-                if (tf >= stroke->times[j] * 500)
-                    draw_segment(stroke->points[j], stroke->times[j], stroke->points[j + 1], stroke->times[j + 1],
-                                 half);
-        }
+        gml_replay_frame(&replay_graph, clock_ticks() - start);
         screen_present();
     }
 }

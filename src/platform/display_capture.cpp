@@ -1,5 +1,7 @@
 // display_capture.cpp -- video capture: frames drawn like the console window, piped to ffmpeg on a stepped clock
-#include "platform/window.h"
+#include "platform/display.h"
+
+#include "platform/vga.h"
 
 #include "platform/clock.h"
 
@@ -23,10 +25,10 @@ static struct {
     int pipe_fd;             // its standard input
     long frames;             // frames written
     int failed;              // the pipe broke
-    int quit_sent;           // Escape was handed to the main loop
+    int quit_sent;           // Escape was handed to the key queue
     double started;          // wall-clock seconds at open
     double last_report;      // wall-clock seconds of the last progress line
-    uint8_t rgb[CELL_PIXELS_W * CELL_PIXELS_H * 3];
+    uint8_t rgb[VGA_PIXELS_W * VGA_PIXELS_H * 3];
 } cap;
 
 // ---- internal functions ----
@@ -78,15 +80,25 @@ static void report(int final)
         fputc('\n', stderr);
 }
 
-static int capture_open(const char*)
+static int capture_open(const DisplaySettings* settings)
 {
+    memset(&cap, 0, sizeof cap);
+    cap.file = settings->video;
+    cap.fps = settings->fps > 0 ? settings->fps : 60;
+    cap.soundtrack = settings->soundtrack;
+    cap.expected_ms = settings->length_ms;
+    cap.pipe_fd = -1;
+    if (!cap.file) {
+        msg_print(stderr, "kerv16: a capture needs a file to write\n");
+        return 0;
+    }
     int fds[2];
     if (pipe(fds) != 0) {
         msg_print(stderr, "kerv16: cannot start ffmpeg: %s\n", strerror(errno));
         return 0;
     }
     char size[32], rate[16];
-    snprintf(size, sizeof size, "%dx%d", CELL_PIXELS_W, CELL_PIXELS_H);
+    snprintf(size, sizeof size, "%dx%d", VGA_PIXELS_W, VGA_PIXELS_H);
     snprintf(rate, sizeof rate, "%d", cap.fps);
     int with_sound = cap.soundtrack && access(cap.soundtrack, R_OK) == 0;
     const char* args[40];
@@ -127,13 +139,11 @@ static int capture_open(const char*)
     return 1;
 }
 
-static void capture_set_grid(int, int, int) {}
-
 static void capture_write(const DisplayCell* cells)
 {
     if (cap.failed)
         return;
-    cells_draw_rgb(cells, cap.rgb);
+    vga_draw_cells_rgb(cells, vga_palette, cap.rgb);
     if (!write_all(cap.pipe_fd, cap.rgb, sizeof cap.rgb)) {
         cap.failed = 1;
         return;
@@ -144,36 +154,14 @@ static void capture_write(const DisplayCell* cells)
 }
 
 // A broken encoder ends the show the way Escape would.
-static int capture_key_waiting(void) { return cap.failed && !cap.quit_sent; }
-static int capture_read_key(void)
+static void capture_poll(void)
 {
-    if (!capture_key_waiting())
-        return -1;
-    cap.quit_sent = 1;
-    return KEY_ESCAPE;
-}
-static void capture_close(void) {}
-
-// ---- public functions ----
-
-const DisplayDriver display_capture_driver = {
-    "capture", capture_open, capture_set_grid, capture_write, capture_key_waiting, capture_read_key,
-    capture_read_key, capture_close,
-    nullptr,
-};
-
-int capture_setup(const char* file, int fps, const char* soundtrack, int expected_ms)
-{
-    memset(&cap, 0, sizeof cap);
-    cap.file = file;
-    cap.fps = fps > 0 ? fps : 60;
-    cap.soundtrack = soundtrack;
-    cap.expected_ms = expected_ms;
-    cap.pipe_fd = -1;
-    return 1;
+    if (cap.failed && !cap.quit_sent)
+        cap.quit_sent = display_push_key(KEY_ESCAPE);
 }
 
-int capture_finish(void)
+// Closes the video; 1 when ffmpeg reported success.
+static int capture_close(void)
 {
     if (cap.pipe_fd < 0)
         return 0;
@@ -192,3 +180,21 @@ int capture_finish(void)
         msg_print(stderr, "kerv16: wrote %s (%ld frames at %d fps)\n", cap.file, cap.frames, cap.fps);
     return ok;
 }
+
+// ---- public functions ----
+
+// Every frame written is drawn like the console window and piped to ffmpeg, and the manual clock
+// steps one frame; the soundtrack is muxed in at the end.
+extern const DisplayDriver display_capture_driver;  // a row of the display table
+const DisplayDriver display_capture_driver = {
+    .name = "capture",
+    .live = 0,
+    .open = capture_open,
+    .set_grid = nullptr,
+    .write_cells = capture_write,
+    .poll = capture_poll,
+    .wait = nullptr,
+    .stats = nullptr,
+    .close = capture_close,
+    .own_text = 0,
+};

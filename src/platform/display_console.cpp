@@ -1,15 +1,14 @@
 // display_console.cpp -- the Windows console display: 80 x 50 CHAR_INFO cells in one write, keys from conio
 //
-// On Windows the console is the show's own display, so this driver stands where the terminal driver
-// stands on Linux (display_terminal_driver) and the entry picks it the same way.
+// On Windows the console is the show's own display: the first row of the build's display table.
 // Threading: the console control handler (Ctrl+C, closing the window) runs on a thread of its own;
 // it only raises `quit`, and restores the console itself when Windows is about to end the process.
 #include "platform/display.h"
-#include "platform/terminal.h"
 
 #include <windows.h>
 #include <conio.h>
 
+#include <cstdio>
 #include <cstring>
 
 // ---- types ----
@@ -35,11 +34,10 @@ static struct {
     char saved_title[TITLE_BYTES];
     int fullscreen;                  // 1 after a successful switch to full screen
     volatile LONG quit;              // raised by the control handler; read as an Escape
+    int quit_sent;                   // that Escape has gone into the key queue
     volatile LONG restored;          // 1 once the console is back as it was (either thread)
     HANDLE restored_event;           // set when the main thread has restored the console
-    int layout_wanted;               // a terminal layout asked for on the command line
     long frames;                     // frames written, for --stats
-    uint32_t first_ms, last_ms;      // GetTickCount at the first and last frame
     CHAR_INFO cells[DISPLAY_CELLS];  // the frame as written
 } con;
 
@@ -115,12 +113,12 @@ static HANDLE find_console(int* own)
     return out;
 }
 
-static int console_open(const char* title)
+static int console_open(const DisplaySettings* settings)
 {
     if (con.opened)
         return 1;
     // The console shows the 80 x 50 cells as they are; terminal layouts belong to the Linux build.
-    if (con.layout_wanted != TERMINAL_LAYOUT_AUTO) {
+    if (settings->layout != DISPLAY_LAYOUT_AUTO) {
         msg_print(stderr, "kerv16: --layout is not available in this build (the Windows console build)\n");
         return 0;
     }
@@ -135,12 +133,13 @@ static int console_open(const char* title)
     if (!GetConsoleTitleA(con.saved_title, TITLE_BYTES))
         con.saved_title[0] = 0;
     con.quit = 0;
+    con.quit_sent = 0;
     con.restored = 0;
     con.fullscreen = 0;
     con.frames = 0;
     con.restored_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(on_control, TRUE);
-    SetConsoleTitleA(title);
+    SetConsoleTitleA(settings->title ? settings->title : "");
     // The cells' characters are code page 437 glyphs.
     SetConsoleOutputCP(437);
     CONSOLE_CURSOR_INFO hidden = con.saved_cursor;
@@ -184,40 +183,51 @@ static void console_write(const DisplayCell* cells)
     COORD origin = {0, 0};
     SMALL_RECT region = grid_rect(DISPLAY_COLS, DISPLAY_ROWS);
     WriteConsoleOutputA(con.out, con.cells, size, origin, &region);
-    con.last_ms = GetTickCount();
-    if (con.frames++ == 0)
-        con.first_ms = con.last_ms;
+    con.frames++;
 }
 
 // Ctrl+C and closing the window read as Escape, so the show ends in its own order.
-static int console_key_waiting(void) { return con.quit || _kbhit(); }
+static void console_poll(void)
+{
+    if (con.quit && !con.quit_sent)
+        con.quit_sent = display_push_key(KEY_ESCAPE);
+    while (_kbhit() && display_push_key(_getch())) {
+    }
+}
 
-static int console_read_key(void)
+// The input handle is signalled while console input waits, so a key cuts a timed wait short; an
+// endless wait is a read of the next key.
+static int console_wait(int ms)
 {
     if (con.quit)
-        return KEY_ESCAPE;
-    if (!_kbhit())
-        return -1;
-    return _getch();
-}
-
-static int console_wait_key(void) { return con.quit ? KEY_ESCAPE : _getch(); }
-
-// The input handle is signalled while console input waits, so a key cuts the wait short.
-static void console_idle(int ms)
-{
-    if (ms <= 0 || con.quit)
-        return;
+        return !con.quit_sent;   // after the quit's Escape, nothing more is waited for
+    if (ms < 0) {
+        display_push_key(_getch());
+        return 1;
+    }
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     if (in && in != INVALID_HANDLE_VALUE && WaitForSingleObject(in, (DWORD)ms) != WAIT_FAILED)
-        return;
+        return 1;
     Sleep((DWORD)ms);
+    return 1;
 }
 
-static void console_close(void)
+// The console is handed whole frames; the bytes are those of the CHAR_INFO cells.
+static int console_stats(DisplayStats* stats)
+{
+    stats->frames = con.frames;
+    stats->writes = con.frames;
+    stats->bytes = (long long)con.frames * (long long)sizeof con.cells;
+    stats->largest = con.frames ? (long)sizeof con.cells : 0;
+    snprintf(stats->detail, sizeof stats->detail, "layout grid in a terminal of %d x %d cells", DISPLAY_COLS,
+             DISPLAY_ROWS);
+    return 1;
+}
+
+static int console_close(void)
 {
     if (!con.opened)
-        return;
+        return 1;
     restore_console();
     SetEvent(con.restored_event);
     SetConsoleCtrlHandler(on_control, FALSE);
@@ -225,31 +235,21 @@ static void console_close(void)
         CloseHandle(con.out);
     con.opened = 0;
     msg_hold(0);
+    return 1;
 }
 
 // ---- public functions ----
 
-const DisplayDriver display_terminal_driver = {
-    "console",          console_open,      console_set_grid, console_write, console_key_waiting,
-    console_read_key,   console_wait_key,  console_close,    console_idle,
+extern const DisplayDriver display_console_driver;  // a row of the display table
+const DisplayDriver display_console_driver = {
+    .name = "console",
+    .live = 1,
+    .open = console_open,
+    .set_grid = console_set_grid,
+    .write_cells = console_write,
+    .poll = console_poll,
+    .wait = console_wait,
+    .stats = console_stats,
+    .close = console_close,
+    .own_text = 0,
 };
-
-// The console is handed whole frames; the bytes are those of the CHAR_INFO cells.
-void terminal_get_stats(TerminalStats* stats)
-{
-    memset(stats, 0, sizeof *stats);
-    stats->frames = con.frames;
-    stats->writes = con.frames;
-    stats->bytes = (long long)con.frames * (long long)sizeof con.cells;
-    stats->largest = con.frames ? (long)sizeof con.cells : 0;
-    stats->first_ms = con.first_ms;
-    stats->last_ms = con.last_ms;
-    stats->layout = TERMINAL_LAYOUT_GRID;
-    stats->cols = DISPLAY_COLS;
-    stats->rows = DISPLAY_ROWS;
-}
-
-void terminal_set_layout(int wanted) { con.layout_wanted = wanted; }
-
-// Ctrl+C ends the show as Escape does, with status 0: there are no signals to re-raise here.
-int terminal_quit_signal(void) { return 0; }

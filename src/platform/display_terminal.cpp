@@ -1,567 +1,259 @@
-// display_terminal.cpp -- terminal display: alternate screen, raw keys, one write per frame, restore on every way out
+// display_terminal.cpp -- the terminal display: the cells as text layouts or as pictures on the tty session, one write per frame
 //
-// Signals: SIGINT, SIGTERM and SIGHUP arrive as an Escape key so the show shuts down in order; a
-// second one leaves at once. On a terminal also: SIGWINCH and SIGCONT only raise flags that the next
-// frame acts on; SIGTSTP restores the terminal and stops, SIGCONT then takes it back and repaints;
-// SIGQUIT and the crash signals restore the terminal at once (write and tcsetattr only) and re-raise.
-#include "platform/terminal.h"
+// Where the terminal draws pictures (it says so when asked, within half a second) the pixel renderer
+// shows the cells exactly as the window does; elsewhere, inside tmux or screen, in a terminal too small
+// for the picture at 1 : 1, and when a text layout is asked for, the text layouts do.
+#include "platform/terminal_local.h"
 
-#include <cerrno>
-#include <clocale>
-#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <langinfo.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "platform/clock.h"
 
-// ---- types ----
-
-enum {
-    SEQ_BYTES = 512,      // room for the enter and restore sequences
-    READ_CHUNK = 256,     // input bytes read per call
-};
-
 // ---- state ----
 
-static const int EXIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-static const int FATAL_SIGNALS[] = {SIGQUIT, SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
-static const int JOB_SIGNALS[] = {SIGTSTP, SIGCONT, SIGWINCH};
-enum { HANDLED_SIGNALS = 12 };
+enum {
+    DETECT_MS = 500,   // how long the answers to the detection queries are waited for
+};
 
 static struct {
-    int open;                         // 1 between open and close
-    int tty;                          // 1: standard output is a terminal and has been switched
-    int out_fd, in_fd;
-    int keyboard;                     // 1 while in_fd can deliver keys
-    int raw;                          // 1 when in_fd's termios has been changed
-    termios saved;                    // in_fd's termios before open
-    int start_cols, start_rows;       // terminal size at open
-    int grid_asked, fullscreen_asked; // set_grid requests sent (undone on restore)
-    int grid_cols, grid_rows;
-    char title[128];
-    char enter[SEQ_BYTES];            // switches the terminal to the show
-    int enter_len;
-    char restore[SEQ_BYTES];          // and back; written from signal handlers too
-    int restore_len;
-    int signals_installed;
-    struct sigaction old_actions[HANDLED_SIGNALS];
-    int old_signals[HANDLED_SIGNALS];
-    int escape_sent;                  // the quit signal has been turned into an Escape
-    TerminalEncoder enc;
-    TerminalKeys keys;
-    TerminalStats stats;
+    int layout_wanted;                // DISPLAY_LAYOUT_*: --layout
+    int graphics_wanted;              // DISPLAY_GRAPHICS_*: --graphics
+    TerminalEncoder enc;              // the text layouts and what the terminal shows
+    DisplayStats stats;
     char frame[TERMINAL_FRAME_BYTES]; // the one reusable frame buffer
-} term;
+    // the pixel path
+    int decided;                      // 1 once the protocol is chosen (after the detection's wait)
+    uint32_t detect_until;            // clock when the wait for answers ends
+    int protocol;                     // TERMINAL_GRAPHICS_*: what pictures are sent in; NONE: text only
+    int shm;                          // 1: kitty pictures through shared memory
+    int pixels;                       // 1: the pixel renderer draws now (placed at scale 1 or more)
+    int drawn_pixels;                 // 1: a picture may be on the screen
+    long sent, skipped;               // pixel frames written, and skipped while the terminal was busy
+    int grid_pending;                 // 1: a grid request waits for the protocol to be chosen
+    int grid_cols, grid_rows, grid_fullscreen;
+} text;
 
-static int layout_wanted = TERMINAL_LAYOUT_AUTO;  // --layout
-static volatile sig_atomic_t resized;          // SIGWINCH seen
-static volatile sig_atomic_t continued;        // SIGCONT seen: take the terminal back
-static volatile sig_atomic_t quit_signal;      // SIGINT / SIGTERM / SIGHUP that asked to quit
-static volatile sig_atomic_t switched;         // 1 while the terminal shows the show
+static void term_set_grid(int cols, int rows, int fullscreen);
 
 // ---- internal functions ----
 
-static char* append(char* p, const char* end, const char* s)
+// Whether pictures may be drawn at all: a text layout asked for, or tmux and screen, say no.
+static int pictures_possible(void)
 {
-    while (*s && p < end)
-        *p++ = *s++;
-    return p;
-}
-
-static char* append_int(char* p, const char* end, int v)
-{
-    char digits[12];
-    int n = 0;
-    unsigned u = v < 0 ? 0u : (unsigned)v;
-    do {
-        digits[n++] = (char)('0' + u % 10);
-        u /= 10;
-    } while (u);
-    while (n && p < end)
-        *p++ = digits[--n];
-    return p;
-}
-
-static char* append_size(char* p, const char* end, int cols, int rows)
-{
-    p = append(p, end, "\x1b[8;");
-    p = append_int(p, end, rows);
-    p = append(p, end, ";");
-    p = append_int(p, end, cols);
-    return append(p, end, "t");
-}
-
-// Both sequences are built ahead so that signal handlers only write bytes.
-static void build_sequences(void)
-{
-    char* p = term.enter;
-    const char* end = term.enter + SEQ_BYTES;
-    p = append(p, end, "\x1b[22;0t\x1b]0;");   // push the old title, then set ours
-    p = append(p, end, term.title);
-    p = append(p, end, "\x07\x1b[?1049h\x1b[?25l\x1b[?7l");
-    if (term.grid_asked)
-        p = append_size(p, end, term.grid_cols, term.grid_rows);
-    if (term.fullscreen_asked)
-        p = append(p, end, "\x1b[10;1t");
-    term.enter_len = (int)(p - term.enter);
-
-    // CAN first: it ends any sequence a frame cut short by a signal left open.
-    p = term.restore;
-    end = term.restore + SEQ_BYTES;
-    p = append(p, end, "\x18\x1b[?2026l\x1b[0m");
-    if (term.fullscreen_asked)
-        p = append(p, end, "\x1b[10;0t");
-    if (term.grid_asked)
-        p = append_size(p, end, term.start_cols, term.start_rows);
-    p = append(p, end, "\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t");
-    term.restore_len = (int)(p - term.restore);
-}
-
-// Writes everything, retrying partial writes, interruptions and a non-blocking descriptor's EAGAIN.
-static int write_all(int fd, const char* p, size_t n, long* writes)
-{
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
-        if (writes)
-            (*writes)++;
-        if (w > 0) {
-            p += w;
-            n -= (size_t)w;
-        } else if (w < 0 && errno == EINTR) {
-            continue;
-        } else if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd pfd = {fd, POLLOUT, 0};
-            poll(&pfd, 1, 100);
-        } else {
-            return -1;
-        }
-    }
-    return 0;
-}
-
-// Async-signal-safe: write and tcsetattr only.
-static void restore_now(void)
-{
-    if (!switched)
-        return;
-    switched = 0;
-    ssize_t left = term.restore_len;
-    const char* p = term.restore;
-    while (left > 0) {
-        ssize_t w = write(term.out_fd, p, (size_t)left);
-        if (w > 0) {
-            p += w;
-            left -= w;
-        } else if (!(w < 0 && (errno == EINTR || errno == EAGAIN))) {
-            break;
-        }
-    }
-    if (term.raw)
-        tcsetattr(term.in_fd, TCSANOW, &term.saved);
-}
-
-static void make_raw(void)
-{
-    if (!term.raw)
-        return;
-    termios t = term.saved;
-    // No echo, no line editing, no flow control, no CR translation; ISIG stays so Ctrl+C, Ctrl+Z
-    // and Ctrl+\ still deliver their signals. VMIN = VTIME = 0: reads never block.
-    t.c_lflag &= ~(tcflag_t)(ICANON | ECHO | ECHONL | IEXTEN);
-    t.c_iflag &= ~(tcflag_t)(IXON | ICRNL | INLCR | IGNCR | ISTRIP);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    tcsetattr(term.in_fd, TCSANOW, &t);
-}
-
-static void enter_terminal(void)
-{
-    make_raw();
-    write_all(term.out_fd, term.enter, (size_t)term.enter_len, nullptr);
-    switched = 1;
-    term.enc.repaint = 1;
-}
-
-static void reraise(int sig)
-{
-    signal(sig, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, sig);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    raise(sig);
-}
-
-static void on_fatal(int sig)
-{
-    int saved_errno = errno;
-    restore_now();
-    reraise(sig);   // synchronous faults fault again on return, now with the default action
-    errno = saved_errno;
-}
-
-static void on_exit_signal(int sig)
-{
-    if (quit_signal) {
-        // Asked twice: the show is not listening, so leave now.
-        restore_now();
-        reraise(sig);
-        return;
-    }
-    quit_signal = sig;
-}
-
-static void set_handler(int sig, void (*handler)(int), struct sigaction* old, int flags = 0)
-{
-    struct sigaction sa;
-    memset(&sa, 0, sizeof sa);
-    sa.sa_handler = handler;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART | flags;
-    sigaction(sig, &sa, old);
-}
-
-// A stack overflow leaves no stack for the handler that restores the terminal: it runs on its own.
-static char fatal_stack[64 * 1024];
-static stack_t old_stack;
-static int fatal_stack_set;  // 1 while fatal_stack is the alternate signal stack
-
-static void on_job_signal(int sig)
-{
-    int saved_errno = errno;
-    if (sig == SIGWINCH) {
-        resized = 1;
-    } else if (sig == SIGCONT) {
-        continued = 1;
-    } else if (sig == SIGTSTP) {
-        restore_now();
-        reraise(SIGTSTP);             // stops here until SIGCONT
-        set_handler(SIGTSTP, on_job_signal, nullptr);
-        continued = 1;
-    }
-    errno = saved_errno;
-}
-
-// Quit signals end the show in order wherever the frames go; the rest matter only on a terminal.
-static void install_signals(int tty)
-{
-    int slot = 0;
-    for (int sig : EXIT_SIGNALS) {
-        term.old_signals[slot] = sig;
-        set_handler(sig, on_exit_signal, &term.old_actions[slot++]);
-    }
-    if (tty) {
-        for (int sig : JOB_SIGNALS) {
-            term.old_signals[slot] = sig;
-            set_handler(sig, on_job_signal, &term.old_actions[slot++]);
-        }
-        stack_t ss = {};
-        ss.ss_sp = fatal_stack;
-        ss.ss_size = sizeof fatal_stack;
-        fatal_stack_set = sigaltstack(&ss, &old_stack) == 0;
-        for (int sig : FATAL_SIGNALS) {
-            term.old_signals[slot] = sig;
-            set_handler(sig, on_fatal, &term.old_actions[slot++], fatal_stack_set ? SA_ONSTACK : 0);
-        }
-    }
-    term.signals_installed = slot;
-}
-
-static void remove_signals(void)
-{
-    for (int i = 0; i < term.signals_installed; i++)
-        sigaction(term.old_signals[i], &term.old_actions[i], nullptr);
-    term.signals_installed = 0;
-    if (fatal_stack_set)
-        sigaltstack(&old_stack, nullptr);
-    fatal_stack_set = 0;
-}
-
-// The size in cells and, where the terminal reports its pixels, the size of one cell; the layout
-// is chosen again from these at the next frame. Nothing is asked of the terminal, so nothing waits.
-static void query_size(void)
-{
-    winsize ws;
-    TerminalEncoder* enc = &term.enc;
-    enc->cols = DISPLAY_COLS;
-    enc->rows = DISPLAY_ROWS;
-    enc->cell_w = enc->cell_h = 0;
-    if (term.tty && ioctl(term.out_fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
-        enc->cols = ws.ws_col;
-        enc->rows = ws.ws_row;
-        if (ws.ws_xpixel >= ws.ws_col && ws.ws_ypixel >= ws.ws_row) {
-            enc->cell_w = ws.ws_xpixel / ws.ws_col;
-            enc->cell_h = ws.ws_ypixel / ws.ws_row;
-        }
-    }
-    enc->repaint = 1;
-}
-
-static int locale_is_utf8(void)
-{
-    const char* old = setlocale(LC_CTYPE, nullptr);
-    char saved[64];
-    snprintf(saved, sizeof saved, "%s", old ? old : "C");
-    setlocale(LC_CTYPE, "");
-    const char* codeset = nl_langinfo(CODESET);
-    int utf8 = codeset && (strcmp(codeset, "UTF-8") == 0 || strcmp(codeset, "utf8") == 0);
-    setlocale(LC_CTYPE, saved);
-    return utf8;
-}
-
-// 24-bit colour where the terminal says so (COLORTERM), and by default on xterm and the many
-// terminals that call themselves xterm-something, which all take 24-bit SGR; Apple's Terminal calls
-// itself xterm-256color without taking it. KERV16_COLOURS=16 or 24 decides whatever they say.
-static int terminal_takes_24bit(void)
-{
-    const char* force = getenv("KERV16_COLOURS");
-    if (force && strcmp(force, "16") == 0)
+    const TerminalSession* s = &terminal_session;
+    if (!s->tty || (text.layout_wanted != DISPLAY_LAYOUT_AUTO && text.layout_wanted != DISPLAY_LAYOUT_PIXELS))
         return 0;
-    if (force && strcmp(force, "24") == 0)
-        return 1;
-    const char* c = getenv("COLORTERM");
-    if (c && (strstr(c, "truecolor") || strstr(c, "24bit")))
-        return 1;
-    const char* t = getenv("TERM");
-    const char* program = getenv("TERM_PROGRAM");
-    if (program && strcmp(program, "Apple_Terminal") == 0)
-        return 0;
-    return t && (strncmp(t, "xterm", 5) == 0 || strstr(t, "-direct"));
+    return text.layout_wanted == DISPLAY_LAYOUT_PIXELS || text.graphics_wanted != DISPLAY_GRAPHICS_AUTO || !s->muxed;
 }
 
-// Reads what the keyboard has sent, without blocking, and lets a lone Escape ripen.
-static void pump_keys(void)
+// Chooses the protocol once the answers are in (or the wait is over): what --graphics says; else
+// kitty's where it answered (sixels first in the terminals that prefer them); else sixels where DA1
+// lists them; else, when pixels are asked for, what the environment suggests.
+static void decide(void)
 {
-    uint32_t now = clock_ticks();
-    if (term.keyboard) {
-        pollfd pfd = {term.in_fd, POLLIN, 0};
-        while (poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR))) {
-            uint8_t bytes[READ_CHUNK];
-            ssize_t n = read(term.in_fd, bytes, sizeof bytes);
-            if (n > 0) {
-                terminal_keys_feed(&term.keys, bytes, (size_t)n, now);
-                if (n < READ_CHUNK)
-                    break;
-            } else {
-                if (n == 0 || (errno != EINTR && errno != EAGAIN))
-                    term.keyboard = 0;   // end of input: no more keys
-                break;
-            }
-        }
-    }
-    terminal_keys_tick(&term.keys, now);
-    if (quit_signal && !term.escape_sent) {
-        term.escape_sent = 1;
-        terminal_keys_feed(&term.keys, (const uint8_t*)"\x1b", 1, now);
-        terminal_keys_tick(&term.keys, now + TERMINAL_ESCAPE_MS);
-    }
-}
-
-// exit() from anywhere while the show owns the terminal: give it back, then print what was held.
-static void close_at_exit(void)
-{
-    if (!term.open)
+    if (text.decided)
         return;
-    display_terminal_driver.close();
-    msg_flush();
+    const TerminalSession* s = &terminal_session;
+    terminal_session_await(text.detect_until);
+    text.decided = 1;
+    text.protocol = TERMINAL_GRAPHICS_NONE;
+    if (!pictures_possible())
+        return;
+    if (text.graphics_wanted == DISPLAY_GRAPHICS_KITTY)
+        text.protocol = TERMINAL_GRAPHICS_KITTY;
+    else if (text.graphics_wanted == DISPLAY_GRAPHICS_SIXEL)
+        text.protocol = TERMINAL_GRAPHICS_SIXEL;
+    else if (s->kitty && !(s->env_sixel && s->sixel))
+        text.protocol = TERMINAL_GRAPHICS_KITTY;
+    else if (s->sixel)
+        text.protocol = TERMINAL_GRAPHICS_SIXEL;
+    else if (text.layout_wanted == DISPLAY_LAYOUT_PIXELS)
+        text.protocol = s->env_kitty ? TERMINAL_GRAPHICS_KITTY : TERMINAL_GRAPHICS_SIXEL;
+    // KERV16_SHM=0 sends kitty's pictures inline even where shared memory works (as over SSH).
+    const char* shm = getenv("KERV16_SHM");
+    text.shm = text.protocol == TERMINAL_GRAPHICS_KITTY && s->kitty_shm && !(shm && strcmp(shm, "0") == 0);
+    terminal_session.changed = 1;
+    if (text.grid_pending) {
+        text.grid_pending = 0;
+        term_set_grid(text.grid_cols, text.grid_rows, text.grid_fullscreen);
+    }
 }
 
-static int term_open(const char* title)
+static int term_open(const DisplaySettings* settings)
 {
-    if (term.open)
+    if (terminal_session.open)
         return 1;
-    term.out_fd = STDOUT_FILENO;
-    term.in_fd = STDIN_FILENO;
-    term.tty = isatty(term.out_fd);
-    term.keyboard = fcntl(term.in_fd, F_GETFL) != -1;
-    term.raw = 0;
-    term.grid_asked = term.fullscreen_asked = 0;
-    term.escape_sent = 0;
-    quit_signal = 0;
-    resized = 0;
-    continued = 0;
-    memset(&term.stats, 0, sizeof term.stats);
-    terminal_keys_init(&term.keys);
-
-    // Control bytes would end the title sequence early.
-    int n = 0;
-    for (const char* s = title ? title : ""; *s && n < (int)sizeof term.title - 1; s++)
-        if ((uint8_t)*s >= 0x20 && *s != 0x7F)
-            term.title[n++] = *s;
-    term.title[n] = 0;
-
-    terminal_encoder_init(&term.enc, DISPLAY_COLS, DISPLAY_ROWS,
-                          terminal_takes_24bit() ? TERMINAL_COLOURS_24BIT : TERMINAL_COLOURS_16,
-                          locale_is_utf8() ? TERMINAL_CHARSET_UTF8 : TERMINAL_CHARSET_ASCII);
-    term.enc.layout_wanted = layout_wanted;
-    query_size();
-    term.start_cols = term.enc.cols;
-    term.start_rows = term.enc.rows;
-    term.open = 1;
-    static int registered;
-    if (!registered && atexit(close_at_exit) == 0)
-        registered = 1;
-    // Messages wait until the end either way: in a recording they would land inside the picture.
-    msg_hold(1);
-    if (!term.tty) {
-        install_signals(0);
-        return 1;   // frames go to a file or pipe as they are; nothing is switched
+    text.layout_wanted = settings->layout;
+    text.graphics_wanted = settings->graphics;
+    text.decided = text.pixels = text.drawn_pixels = 0;
+    text.protocol = TERMINAL_GRAPHICS_NONE;
+    text.sent = text.skipped = 0;
+    text.grid_pending = 0;
+    memset(&text.stats, 0, sizeof text.stats);
+    terminal_session_open(settings->title);
+    // The text layouts take over where pictures are not drawn (a forced pixel layout too small for 1 : 1).
+    int text_layout = text.layout_wanted == DISPLAY_LAYOUT_PIXELS ? DISPLAY_LAYOUT_AUTO : text.layout_wanted;
+    terminal_encoder_init(&text.enc, terminal_session.cols, terminal_session.rows, terminal_session.colours,
+                          terminal_session.charset);
+    text.enc.layout_wanted = text_layout;
+    text.enc.text = display_text();
+    if (pictures_possible()) {
+        terminal_session_detect();
+        text.detect_until = clock_ticks() + DETECT_MS;
+    } else {
+        text.decided = 1;
     }
-
-    if (term.keyboard && isatty(term.in_fd) && tcgetattr(term.in_fd, &term.saved) == 0)
-        term.raw = 1;
-    build_sequences();
-    install_signals(1);
-    enter_terminal();
     return 1;
 }
 
 static void term_set_grid(int cols, int rows, int fullscreen)
 {
-    if (!term.open || !term.tty)
+    if (!terminal_session.open)
         return;
+    if (!text.decided) {
+        // Asked before the answers are in: done once the protocol is chosen, while the show loads.
+        text.grid_pending = 1;
+        text.grid_cols = cols;
+        text.grid_rows = rows;
+        text.grid_fullscreen = fullscreen;
+        return;
+    }
+    if (text.protocol != TERMINAL_GRAPHICS_NONE) {
+        // Pictures take the terminal as it is: only full screen is asked for.
+        terminal_session_request(text.enc.cols, text.enc.rows, fullscreen);
+        return;
+    }
     // A terminal smaller than the layout wants (two terminal cells per console cell unless the grid
     // is asked for) is asked to grow; one large enough is left as it is, and so is any size when
     // the compact layout is asked for, since it fits whatever the terminal has.
-    if (layout_wanted != TERMINAL_LAYOUT_GRID)
+    if (text.layout_wanted != DISPLAY_LAYOUT_GRID)
         cols *= 2;
-    if (layout_wanted == TERMINAL_LAYOUT_COMPACT || (term.start_cols >= cols && term.start_rows >= rows)) {
-        cols = term.start_cols;
-        rows = term.start_rows;
+    int have_cols = text.enc.cols, have_rows = text.enc.rows;
+    if (text.layout_wanted == DISPLAY_LAYOUT_COMPACT || (have_cols >= cols && have_rows >= rows)) {
+        cols = have_cols;
+        rows = have_rows;
     } else {
-        cols = cols > term.start_cols ? cols : term.start_cols;
-        rows = rows > term.start_rows ? rows : term.start_rows;
+        cols = cols > have_cols ? cols : have_cols;
+        rows = rows > have_rows ? rows : have_rows;
     }
-    // Best effort: terminals that allow window operations resize; the rest ignore the request.
-    term.grid_cols = cols;
-    term.grid_rows = rows;
-    term.grid_asked = cols != term.start_cols || rows != term.start_rows;
-    term.fullscreen_asked = fullscreen != 0;
-    char seq[64];
-    char* p = seq;
-    if (term.grid_asked)
-        p = append_size(p, seq + sizeof seq, cols, rows);
-    if (term.fullscreen_asked)
-        p = append(p, seq + sizeof seq, "\x1b[10;1t");
-    sigset_t set, old;
-    sigfillset(&set);
-    sigprocmask(SIG_BLOCK, &set, &old);   // handlers must never see half-built sequences
-    build_sequences();
-    sigprocmask(SIG_SETMASK, &old, nullptr);
-    write_all(term.out_fd, seq, (size_t)(p - seq), nullptr);
+    terminal_session_request(cols, rows, fullscreen);
 }
 
-static void term_write(const DisplayCell* cells)
+static void count_frame(size_t n)
 {
-    if (!term.open)
-        return;
-    TerminalStats* st = &term.stats;
-    uint32_t now = clock_ticks();
-    if (st->frames == 0)
-        st->first_ms = now;
-    st->last_ms = now;
-    st->frames++;
-    if (term.tty) {
-        if (continued) {
-            // Back from the background only when we own the terminal again.
-            if (tcgetpgrp(term.out_fd) != getpgrp())
-                return;
-            continued = 0;
-            enter_terminal();
-        }
-        if (!switched)
-            return;
-        if (resized) {
-            resized = 0;
-            query_size();
-        }
-    }
-    size_t n = terminal_encode_frame(&term.enc, cells, term.frame, sizeof term.frame);
-    st->layout = term.enc.layout.kind;
-    st->cols = term.enc.cols;
-    st->rows = term.enc.rows;
-    st->cell_w = term.enc.cell_w;
-    st->cell_h = term.enc.cell_h;
-    if (n == 0)
-        return;
-    // A stop in the middle of a frame would leave half a sequence on the normal screen.
-    sigset_t set, old;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTSTP);
-    sigprocmask(SIG_BLOCK, &set, &old);
-    write_all(term.out_fd, term.frame, n, &st->writes);
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    DisplayStats* st = &text.stats;
     st->bytes += (long long)n;
     if ((long)n > st->largest)
         st->largest = (long)n;
 }
 
-static int term_key_waiting(void)
+// A frame as pictures: skipped while the terminal has not taken the last one, so the show keeps time.
+static void write_pixels(const DisplayCell* cells)
 {
-    pump_keys();
-    return terminal_keys_waiting(&term.keys);
-}
-
-static int term_read_key(void)
-{
-    pump_keys();
-    return terminal_keys_read(&term.keys);
-}
-
-// Sleeps until the time is up or a key arrives; a key that arrives is decoded at once.
-static void term_idle(int ms)
-{
-    pump_keys();
-    if (terminal_keys_waiting(&term.keys))
-        return;
-    if (!term.keyboard) {
-        clock_sleep((uint32_t)ms);
+    if (terminal_session_busy()) {
+        text.skipped++;
         return;
     }
-    pollfd pfd = {term.in_fd, POLLIN, 0};
-    if (poll(&pfd, 1, ms) > 0)
-        pump_keys();
-}
-
-static int term_wait_key(void)
-{
-    for (;;) {
-        pump_keys();
-        if (terminal_keys_waiting(&term.keys))
-            return terminal_keys_read(&term.keys);
-        if (!term.keyboard)
-            return -1;
-        pollfd pfd = {term.in_fd, POLLIN, 0};
-        poll(&pfd, 1, terminal_keys_pending_escape(&term.keys) ? TERMINAL_ESCAPE_MS : -1);
-    }
-}
-
-static void term_close(void)
-{
-    if (!term.open)
+    const char* bytes;
+    size_t n = terminal_picture_frame(cells, &bytes);
+    if (n == 0)
         return;
-    term.open = 0;
-    msg_hold(0);
-    restore_now();
-    remove_signals();
-    term.raw = 0;
+    if (!text.drawn_pixels)
+        terminal_session_pictures(text.protocol == TERMINAL_GRAPHICS_KITTY);
+    text.drawn_pixels = 1;
+    terminal_session_write(bytes, n, &text.stats.writes);
+    text.sent++;
+    count_frame(n);
+}
+
+static void term_write(const DisplayCell* cells)
+{
+    if (!terminal_session.open)
+        return;
+    DisplayStats* st = &text.stats;
+    st->frames++;
+    decide();
+    if (!terminal_session_ready())
+        return;
+    if (terminal_session.changed) {
+        terminal_session.changed = 0;
+        text.enc.cols = terminal_session.cols;
+        text.enc.rows = terminal_session.rows;
+        text.enc.cell_w = terminal_session.cell_w;
+        text.enc.cell_h = terminal_session.cell_h;
+        text.enc.repaint = 1;
+        int was_pixels = text.pixels;
+        text.pixels = text.protocol != TERMINAL_GRAPHICS_NONE && terminal_picture_begin(text.protocol, text.shm, terminal_session.env_kitty_itself) > 0;
+        if (was_pixels && !text.pixels && text.protocol == TERMINAL_GRAPHICS_KITTY) {
+            // Too small for pictures now: the text layouts clear the screen, kitty's image goes first.
+            char del[64];
+            int n = snprintf(del, sizeof del, "\x1b_Ga=d,d=I,i=%d,q=2\x1b\\", TERMINAL_KITTY_IMAGE_ID);
+            terminal_session_write(del, (size_t)n, nullptr);
+        }
+    }
+    if (text.pixels) {
+        // A picture carries the text lines in its cells, as the window draws them.
+        const DisplayText* lines = display_text();
+        if (lines->line[DISPLAY_TEXT_TOP][0] || lines->line[DISPLAY_TEXT_BOTTOM][0]) {
+            static DisplayCell stamped[DISPLAY_CELLS];
+            memcpy(stamped, cells, sizeof stamped);
+            display_stamp_text(stamped);
+            cells = stamped;
+        }
+        write_pixels(cells);
+        return;
+    }
+    size_t n = terminal_encode_frame(&text.enc, cells, text.frame, sizeof text.frame);
+    if (n == 0)
+        return;
+    terminal_session_write(text.frame, n, &st->writes);
+    count_frame(n);
+}
+
+static int term_stats(DisplayStats* stats)
+{
+    *stats = text.stats;
+    const TerminalEncoder* e = &text.enc;
+    char cell[48] = "";
+    if (e->cell_w > 0)
+        snprintf(cell, sizeof cell, " of %d x %d pixels", e->cell_w, e->cell_h);
+    if (text.pixels) {
+        const PixelPlace* place = terminal_picture_place();
+        snprintf(stats->detail, sizeof stats->detail,
+                 "layout pixels (%s%s, scale %d) in a terminal of %d x %d cells%s; %ld frames sent, %ld skipped "
+                 "(terminal busy)",
+                 text.protocol == TERMINAL_GRAPHICS_KITTY ? "kitty" : "sixel", text.shm ? ", shared memory" : "",
+                 place->scale, e->cols, e->rows, cell, text.sent, text.skipped);
+        return 1;
+    }
+    snprintf(stats->detail, sizeof stats->detail, "layout %s in a terminal of %d x %d cells%s",
+             display_layout_name(e->layout.kind), e->cols, e->rows, cell);
+    return 1;
+}
+
+static int term_close(void)
+{
+    terminal_session_close();
+    terminal_picture_end();
+    return 1;
 }
 
 // ---- public functions ----
 
+// Draws on standard output. On a terminal it switches to the alternate screen with the keyboard raw;
+// when standard output is not a terminal the frames are still written and nothing is switched.
+extern const DisplayDriver display_terminal_driver;  // a row of the display table
 const DisplayDriver display_terminal_driver = {
-    "terminal", term_open, term_set_grid, term_write, term_key_waiting, term_read_key, term_wait_key, term_close,
-    term_idle,
+    .name = "terminal",
+    .live = 1,
+    .open = term_open,
+    .set_grid = term_set_grid,
+    .write_cells = term_write,
+    .poll = terminal_session_poll,
+    .wait = terminal_session_wait,
+    .stats = term_stats,
+    .close = term_close,
+    .own_text = 1,
 };
-
-void terminal_set_layout(int wanted) { layout_wanted = wanted; }
-
-void terminal_get_stats(TerminalStats* stats) { *stats = term.stats; }
-
-int terminal_quit_signal(void) { return quit_signal; }

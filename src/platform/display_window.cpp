@@ -1,38 +1,29 @@
 // display_window.cpp -- the console window on SDL: 640 x 400 cells scaled by whole numbers, keys as a console gives them
 #include "platform/window.h"
 
+#include "platform/vga.h"
+
 #include <SDL.h>
 
 // ---- state ----
 
-enum { WINDOW_KEY_QUEUE = 64 };
 static struct {
     SDL_Window* window;
     SDL_Renderer* renderer;
     SDL_Texture* texture;
-    uint32_t pixels[CELL_PIXELS_W * CELL_PIXELS_H];  // the frame being shown
-    int keys[WINDOW_KEY_QUEUE];                      // key codes, a ring
-    int key_head, key_count;
+    uint32_t pixels[VGA_PIXELS_W * VGA_PIXELS_H];  // the frame being shown
     int fullscreen;                                  // 1 while full screen
 } win;
 
 // ---- internal functions ----
 
-static void push_key(int code)
-{
-    if (win.key_count == WINDOW_KEY_QUEUE)
-        return;
-    win.keys[(win.key_head + win.key_count) % WINDOW_KEY_QUEUE] = code;
-    win.key_count++;
-}
+static void push_key(int code) { display_push_key(code); }
 
 // An arrow goes in whole or not at all: a lone prefix would swallow the next key read.
 static void push_arrow(int code)
 {
-    if (win.key_count > WINDOW_KEY_QUEUE - 2)
-        return;
-    push_key(KEY_PREFIX);
-    push_key(code);
+    int codes[2] = {KEY_PREFIX, code};
+    display_push_keys(codes, 2);
 }
 
 static void set_fullscreen(int on)
@@ -47,7 +38,7 @@ static void show(void)
 {
     if (!win.renderer)
         return;
-    SDL_UpdateTexture(win.texture, nullptr, win.pixels, CELL_PIXELS_W * 4);
+    SDL_UpdateTexture(win.texture, nullptr, win.pixels, VGA_PIXELS_W * 4);
     SDL_SetRenderDrawColor(win.renderer, 0, 0, 0, 255);
     SDL_RenderClear(win.renderer);
     SDL_RenderCopy(win.renderer, win.texture, nullptr, nullptr);
@@ -67,32 +58,32 @@ static int fitting_scale(void)
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
         return 1;
-    int scale = usable.w / CELL_PIXELS_W < usable.h / CELL_PIXELS_H ? usable.w / CELL_PIXELS_W : usable.h / CELL_PIXELS_H;
+    int scale = usable.w / VGA_PIXELS_W < usable.h / VGA_PIXELS_H ? usable.w / VGA_PIXELS_W : usable.h / VGA_PIXELS_H;
     return scale < 1 ? 1 : scale;
 }
 
-static int window_open(const char* title)
+static int window_open(const DisplaySettings* settings)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         msg_print(stderr, "kerv16: cannot open a window: %s\n", SDL_GetError());
         return 0;
     }
     int scale = fitting_scale();
-    win.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, CELL_PIXELS_W * scale,
-                                  CELL_PIXELS_H * scale, SDL_WINDOW_RESIZABLE);
+    win.window = SDL_CreateWindow(settings->title ? settings->title : "", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, VGA_PIXELS_W * scale,
+                                  VGA_PIXELS_H * scale, SDL_WINDOW_RESIZABLE);
     if (win.window)
         win.renderer = SDL_CreateRenderer(win.window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (win.renderer && !win.texture) {
-        SDL_RenderSetLogicalSize(win.renderer, CELL_PIXELS_W, CELL_PIXELS_H);
+        SDL_RenderSetLogicalSize(win.renderer, VGA_PIXELS_W, VGA_PIXELS_H);
         SDL_RenderSetIntegerScale(win.renderer, SDL_TRUE);
         win.texture = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                        CELL_PIXELS_W, CELL_PIXELS_H);
+                                        VGA_PIXELS_W, VGA_PIXELS_H);
     }
     if (!win.texture) {
         msg_print(stderr, "kerv16: cannot open a window: %s\n", SDL_GetError());
         return 0;
     }
-    for (int i = 0; i < CELL_PIXELS_W * CELL_PIXELS_H; i++)
+    for (int i = 0; i < VGA_PIXELS_W * VGA_PIXELS_H; i++)
         win.pixels[i] = 0xFF000000u;
     show();
     return 1;
@@ -107,40 +98,21 @@ static void window_set_grid(int, int, int fullscreen)
 
 static void window_write(const DisplayCell* cells)
 {
-    cells_draw_argb(cells, win.pixels, CELL_PIXELS_W);
+    vga_draw_cells(cells, vga_palette, win.pixels, VGA_PIXELS_W);
     show();
     pump();
 }
 
-static int window_key_waiting(void)
+// Waits for any event; the next poll takes what it brought.
+static int window_wait(int ms)
 {
-    pump();
-    return win.key_count > 0;
+    if (!win.window)
+        return 0;
+    SDL_WaitEventTimeout(nullptr, ms < 0 || ms > 50 ? 50 : ms);
+    return 1;
 }
 
-static int window_read_key(void)
-{
-    pump();
-    if (!win.key_count)
-        return -1;
-    int k = win.keys[win.key_head];
-    win.key_head = (win.key_head + 1) % WINDOW_KEY_QUEUE;
-    win.key_count--;
-    return k;
-}
-
-static int window_wait_key(void)
-{
-    while (!window_key_waiting()) {
-        if (!win.window)
-            return -1;
-        SDL_WaitEventTimeout(nullptr, 50);
-        show();  // keeps the picture after the window was covered or resized
-    }
-    return window_read_key();
-}
-
-static void window_close(void)
+static int window_close(void)
 {
     if (win.texture)
         SDL_DestroyTexture(win.texture);
@@ -150,6 +122,7 @@ static void window_close(void)
         SDL_DestroyWindow(win.window);
     win.texture = nullptr, win.renderer = nullptr, win.window = nullptr;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return 1;
 }
 
 // ---- public functions ----
@@ -176,8 +149,11 @@ void window_handle_event(const SDL_Event* e)
     case SDLK_ESCAPE: push_key(KEY_ESCAPE); break;
     case SDLK_LEFT: push_arrow(KEY_LEFT); break;
     case SDLK_RIGHT: push_arrow(KEY_RIGHT); break;
-    case SDLK_UP: push_arrow(72); break;
-    case SDLK_DOWN: push_arrow(80); break;
+    case SDLK_UP: push_arrow(KEY_UP); break;
+    case SDLK_DOWN: push_arrow(KEY_DOWN); break;
+    case SDLK_HOME: push_arrow(KEY_HOME); break;
+    case SDLK_BACKSPACE: push_key(KEY_BACKSPACE); break;
+    case SDLK_TAB: push_key(KEY_TAB); break;
     case SDLK_RETURN: case SDLK_KP_ENTER: push_key(13); break;
     default:
         // Printable keys come as their character, like a console read; modifiers alone give nothing.
@@ -187,8 +163,16 @@ void window_handle_event(const SDL_Event* e)
     }
 }
 
+extern const DisplayDriver display_window_driver;  // a row of the display table
 const DisplayDriver display_window_driver = {
-    "window", window_open, window_set_grid, window_write, window_key_waiting, window_read_key, window_wait_key,
-    window_close,
-    nullptr,
+    .name = "window",
+    .live = 1,
+    .open = window_open,
+    .set_grid = window_set_grid,
+    .write_cells = window_write,
+    .poll = pump,
+    .wait = window_wait,
+    .stats = nullptr,
+    .close = window_close,
+    .own_text = 0,
 };

@@ -21,3 +21,14 @@ int sys_executable_dir(char* out, size_t capacity)
     *slash = 0;
     return 1;
 }
+
+// The live mode's tools belong to the Linux build: nothing is run here.
+int sys_spawn(const char* const*, const char*) { return 0; }
+
+int sys_spawn_done(int* status)
+{
+    *status = -1;
+    return 1;
+}
+
+void sys_spawn_stop(void) {}

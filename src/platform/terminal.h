@@ -1,8 +1,9 @@
-// terminal.h -- the terminal display backend: its driver, the frame encoder and the key decoder
+// terminal.h -- the terminal display's public face: the text layouts, the frame encoder and the key decoder
 //
 // The encoder turns 80 x 50 console cells into the bytes a terminal needs to show them; the key
-// decoder turns the bytes a terminal sends into console key codes. Both are pure (no I/O, no
-// clock of their own) so that tests, the renderer and benchmarks can use them on memory.
+// decoder turns the bytes a terminal sends into console key codes in the display's key queue. Both
+// do no I/O and keep no clock of their own, so that tests, the renderer and benchmarks can use them
+// on memory. The driver itself is a row of the display table (display_terminal.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -18,12 +19,12 @@ enum {
     TERMINAL_CHARSET_UTF8 = 0,   // code page 437 glyphs and block elements as Unicode in UTF-8
     TERMINAL_CHARSET_ASCII = 1,  // a plain ASCII look-alike of every glyph
 
-    // How the 80 x 50 console cells are laid out on the terminal's cells.
-    TERMINAL_LAYOUT_AUTO = 0,    // chosen by the terminal's size, again after every resize
-    TERMINAL_LAYOUT_WIDE = 1,    // in proportion at full size: each console cell two terminal cells of half blocks
-    TERMINAL_LAYOUT_GRID = 2,    // one terminal cell of half blocks per console cell
-    TERMINAL_LAYOUT_COMPACT = 3, // the whole picture scaled into a smaller terminal, two pixels per cell
-    TERMINAL_LAYOUT_TOO_SMALL = 4, // chosen only: the terminal is below TERMINAL_MIN_COLS x TERMINAL_MIN_ROWS
+    // How the 80 x 50 console cells are laid out on the terminal's cells (the display's layouts).
+    TERMINAL_LAYOUT_AUTO = DISPLAY_LAYOUT_AUTO,       // chosen by the terminal's size, again after every resize
+    TERMINAL_LAYOUT_WIDE = DISPLAY_LAYOUT_WIDE,       // in proportion at full size: each console cell two terminal cells of half blocks
+    TERMINAL_LAYOUT_GRID = DISPLAY_LAYOUT_GRID,       // one terminal cell of half blocks per console cell
+    TERMINAL_LAYOUT_COMPACT = DISPLAY_LAYOUT_COMPACT, // the whole picture scaled into a smaller terminal, two pixels per cell
+    TERMINAL_LAYOUT_TOO_SMALL = DISPLAY_LAYOUT_TOO_SMALL, // chosen only: the terminal is below TERMINAL_MIN_COLS x TERMINAL_MIN_ROWS
 
     TERMINAL_MIN_COLS = 40,      // the smallest terminal that still shows the whole picture
     TERMINAL_MIN_ROWS = 12,
@@ -72,35 +73,28 @@ struct TerminalEncoder {
     int cursor_x, cursor_y;             // terminal cursor, 0-based; -1 when not known
     uint32_t fg, bg;                    // colours in effect; TERMINAL_UNKNOWN_COLOUR when not known
     int cells_sent;                     // terminal cells written by the last frame
+    const DisplayText* text;            // lines of text set over the picture, or null
 };
 
 enum : uint32_t { TERMINAL_UNKNOWN_COLOUR = 0xFFFFFFFFu };
 
 enum {
-    TERMINAL_KEY_QUEUE = 64,            // decoded keys not yet read
     TERMINAL_ESCAPE_MS = 30,            // a lone Escape waits this long for a following byte
+    TERMINAL_SEQUENCE_MAX = 64,         // bytes after which an unfinished sequence is no key and is dropped
+    TERMINAL_SEQUENCE_MS = 1000,        // and the time after which it is
 };
 
-// Key decoder: bytes in, console key codes out (Escape 27; arrows as 224 then 75 or 77).
+// Key decoder: bytes in, console key codes out into the display's key queue (Escape 27; arrows and
+// Home as 224 then 75, 77, 72, 80 or 71; Backspace 8).
 struct TerminalKeys {
+    int raw;                            // 1: keys come as typed (raw mode), so Escape followed by anything
+                                        // within TERMINAL_ESCAPE_MS is Alt with that key, never Escape
     int state;                          // where in an escape sequence the decoder stands
     int params;                         // 1 when the sequence so far has parameter bytes
+    int number;                         // those bytes as one whole number, -1 when they are not one
+    int length;                         // bytes of the sequence so far
     int skip;                           // raw bytes still to drop (mouse reports)
-    uint32_t escape_at;                 // ms when the pending Escape arrived
-    int queue[TERMINAL_KEY_QUEUE];      // decoded keys, a ring
-    int head, count;
-};
-
-// Counters of the terminal driver, for --stats.
-struct TerminalStats {
-    long frames;                        // frames handed to the driver
-    long writes;                        // write calls that sent frame bytes
-    long long bytes;                    // frame bytes written
-    long largest;                       // most bytes of one frame
-    uint32_t first_ms, last_ms;         // clock at the first and last frame
-    int layout;                         // TERMINAL_LAYOUT_* of the last frame
-    int cols, rows;                     // terminal size at the last frame
-    int cell_w, cell_h;                 // its cell size in pixels, 0 when not reported
+    uint32_t escape_at;                 // ms when the pending Escape (or the sequence) began
 };
 
 // ---- layouts ----
@@ -114,8 +108,6 @@ void terminal_layout_choose(TerminalLayout* layout, int wanted, int cols, int ro
 // Lays the console cells out as layout->cols x layout->rows terminal cells.
 void terminal_layout_draw(const TerminalLayout* layout, const DisplayCell* cells, int colours, int charset,
                           TermCell* out);
-const char* terminal_layout_name(int kind);   // "auto", "wide", "grid", "compact", "too small"
-int terminal_layout_parse(const char* name);  // TERMINAL_LAYOUT_* from its name; -1 for none
 
 // ---- frame encoder ----
 
@@ -136,17 +128,3 @@ void terminal_keys_init(TerminalKeys* keys);
 void terminal_keys_feed(TerminalKeys* keys, const uint8_t* bytes, size_t n, uint32_t now_ms);
 void terminal_keys_tick(TerminalKeys* keys, uint32_t now_ms);  // a lone Escape ripe by now becomes 27
 int terminal_keys_pending_escape(const TerminalKeys* keys);    // 1 while a lone Escape may still grow
-int terminal_keys_waiting(const TerminalKeys* keys);
-int terminal_keys_read(TerminalKeys* keys);                     // -1 when none is waiting
-
-// ---- the driver ----
-
-// Draws on standard output. On a terminal it switches to the alternate screen with the keyboard raw;
-// when standard output is not a terminal the frames are still written and nothing is switched.
-extern const DisplayDriver display_terminal_driver;
-
-void terminal_set_layout(int wanted);   // TERMINAL_LAYOUT_*, before display_open (auto by default)
-void terminal_get_stats(TerminalStats* stats);
-// The signal (SIGINT, SIGTERM, SIGHUP) that asked the show to end, 0 if none. Such a signal arrives
-// as an Escape key; the program re-raises it once the terminal is restored, so its exit status tells.
-int terminal_quit_signal(void);

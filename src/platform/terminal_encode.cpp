@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "console/console.h"
+#include "platform/vga.h"
 
 // ---- types ----
 
@@ -256,7 +256,7 @@ static char* put_colour(const TerminalEncoder* enc, char* p, uint32_t c, int bac
             rgb[1] = (uint8_t)(c >> 8);
             rgb[2] = (uint8_t)c;
         } else {
-            memcpy(rgb, console_palette[c & 15], 3);
+            memcpy(rgb, vga_palette[c & 15], 3);
         }
         *p++ = background ? '4' : '3';
         *p++ = '8';
@@ -297,7 +297,7 @@ static int colour_bytes(const TerminalEncoder* enc, uint32_t c)
     if (enc->colours == TERMINAL_COLOURS_24BIT || (c & TERMINAL_RGB)) {
         uint8_t rgb[3] = {(uint8_t)(c >> 16), (uint8_t)(c >> 8), (uint8_t)c};
         if (!(c & TERMINAL_RGB))
-            memcpy(rgb, console_palette[c & 15], 3);
+            memcpy(rgb, vga_palette[c & 15], 3);
         return 7 + digit_count(rgb[0]) + digit_count(rgb[1]) + digit_count(rgb[2]);
     }
     return c & 8 ? 3 : 2;
@@ -545,6 +545,23 @@ static char* put_changes(TerminalEncoder* enc, char* p)
     return p;
 }
 
+// The text lines over the laid-out picture, as characters in their console colours: the top line
+// across its first row, the bottom line across its last, cut at its width.
+static void put_text_lines(const TerminalLayout* layout, const DisplayText* text, TermCell* target)
+{
+    for (int line = 0; line < DISPLAY_TEXT_LINES; line++) {
+        int row = line == DISPLAY_TEXT_TOP ? 0 : layout->rows - 1;
+        if (row < 0 || !text->line[line][0])
+            continue;
+        TermCell* out = target + row * layout->cols;
+        uint8_t attr = text->attr[line];
+        int n = (int)strlen(text->line[line]);
+        for (int i = 0; i < layout->cols; i++)
+            out[i] = TermCell{(uint32_t)(attr & 15), (uint32_t)(attr >> 4),
+                              (uint16_t)(i < n ? (uint8_t)text->line[line][i] : ' ')};
+    }
+}
+
 // ---- public functions ----
 
 void terminal_encoder_init(TerminalEncoder* enc, int cols, int rows, int colours, int charset)
@@ -586,6 +603,8 @@ size_t terminal_encode_frame(TerminalEncoder* enc, const DisplayCell* cells, cha
                                enc->charset);
     const TerminalLayout* layout = &enc->layout;
     terminal_layout_draw(layout, cells, enc->colours, enc->charset, enc->target);
+    if (enc->text && layout->kind != TERMINAL_LAYOUT_TOO_SMALL)
+        put_text_lines(layout, enc->text, enc->target);
 
     char* p = out;
     p = put_literal(p, "\x1b[?2026h");

@@ -13,7 +13,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "console/console.h"
+#include "platform/vga.h"
 #include "platform/terminal_cells.h"
 
 // In the grid, and in the wide layout at 160 x 50 on cells of 1 : 2, every terminal cell is made of
@@ -50,8 +50,6 @@ struct Taps {
 };
 
 // ---- state ----
-
-static const char* LAYOUT_NAMES[] = {"auto", "wide", "grid", "compact", "too small"};
 
 // The last frame drawn the scaled way, for drawing only what changed in the next.
 static struct {
@@ -103,7 +101,7 @@ static void build_colour_tables(void)
 {
     for (int i = 0; i < 16; i++)
         for (int k = 0; k < 3; k++)
-            scaler.palette_linear[i][k] = (uint16_t)lround(srgb_to_linear(console_palette[i][k]) * LINEAR_ONE);
+            scaler.palette_linear[i][k] = (uint16_t)lround(srgb_to_linear(vga_palette[i][k]) * LINEAR_ONE);
     for (int v = 0; v <= LINEAR_ONE; v++) {
         double c = (double)v / LINEAR_ONE;
         double s = c <= 0.0031308 ? c * 12.92 : 1.055 * pow(c, 1 / 2.4) - 0.055;
@@ -125,8 +123,8 @@ static void build_colour_tables(void)
                 }
                 // A dither of far-apart colours is texture the picture does not have: it counts against
                 // the mix by the variance of its tile, a third as much as the colour error.
-                long dr = console_palette[a][0] - console_palette[b][0], dg = console_palette[a][1] - console_palette[b][1],
-                     dbl = console_palette[a][2] - console_palette[b][2];
+                long dr = vga_palette[a][0] - vga_palette[b][0], dg = vga_palette[a][1] - vga_palette[b][1],
+                     dbl = vga_palette[a][2] - vga_palette[b][2];
                 mix_texture[mixes] = (3 * dr * dr + 4 * dg * dg + 2 * dbl * dbl) * q * (4 - q) / 48;
                 mix_code[mixes++] = (uint16_t)(a | b << 4 | q << 8);
             }
@@ -492,19 +490,6 @@ static void draw_layout(const TerminalLayout* layout, const DisplayCell* cells, 
 // ---- public functions ----
 
 void terminal_layout_use_tables(int on) { lookup.off = !on; }
-
-const char* terminal_layout_name(int kind)
-{
-    return kind >= 0 && kind <= TERMINAL_LAYOUT_TOO_SMALL ? LAYOUT_NAMES[kind] : "?";
-}
-
-int terminal_layout_parse(const char* name)
-{
-    for (int k = TERMINAL_LAYOUT_AUTO; k <= TERMINAL_LAYOUT_COMPACT; k++)
-        if (name && strcmp(name, LAYOUT_NAMES[k]) == 0)
-            return k;
-    return -1;
-}
 
 void terminal_layout_choose(TerminalLayout* layout, int wanted, int cols, int rows, int cell_w, int cell_h,
                             int charset)

@@ -8,7 +8,7 @@
 // cell only. The Screen comes out exactly as from the straightforward volume (blobs_oracle.cpp), which
 // the tests check.
 #include "scenes/blobs_local.h"
-#include "demo/assets.h"
+#include "assets/assets.h"
 
 #include <cmath>
 #include <cstring>

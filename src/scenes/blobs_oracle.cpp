@@ -1,7 +1,7 @@
 // blobs_oracle.cpp -- the blob scene done the straightforward way: a full voxel volume cleared and splatted
 // every frame. The show uses blobs.cpp; this one is kept as the reference that tests and benchmarks compare with.
 #include "scenes/blobs_local.h"
-#include "demo/assets.h"
+#include "assets/assets.h"
 
 #include <cstring>
 

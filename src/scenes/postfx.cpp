@@ -1,7 +1,7 @@
 // postfx.cpp -- full-Screen post effects (noise, fade, blur, row shift, warp) and the end sequence
 #include "scenes/scenes.h"
-#include "demo/assets.h"
-#include "demo/random.h"
+#include "assets/assets.h"
+#include "assets/random.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 // ripple.cpp -- integer wave fields (step, catch-up with demo time), the rain scene and the flash scene
 #include "scenes/scenes.h"
-#include "demo/random.h"
+#include "assets/random.h"
 
 #include <cstdint>
 

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "demo/assets.h"
-#include "demo/random.h"
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "scenes/scenes.h"
 
 // ---- types ----

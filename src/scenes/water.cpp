@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "demo/assets.h"
-#include "demo/random.h"
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "scenes/scenes.h"
 
 // ---- types ----
@@ -33,14 +33,17 @@ static int32_t pool_cells[2][POOL_SIZE * POOL_SIZE];  // row * 128 + column
 RippleField pool_field = {POOL_SIZE, POOL_SIZE, pool_cells[0], pool_cells[1], 6, 41, 0};
 int pool_initialised;
 
-// Positions the camera glides between; 0.9, 0.6 and -7.2 are the nearest floats.
+// Positions the camera glides between; -7.2 and 2.5 are the nearest floats. The show's own framing:
+// rows 2 and 3 come down over the water to the floating word (the water fills the view below a thin
+// band of sky), row 4 sees the whole word at an angle with its tops, row 5 from above with room at
+// both ends and the lower half of the picture free for the greetings.
 const CameraKey water_cameras[CAMERA_ROWS] = {
     {65.0f, 60.0f, 0.0f, 90.0f, -55.0f, 0.0f, 30.0f, 750.0f, 412.0f},
     {39.0f, 9.0f, -36.0f, 71.0f, -13.0f, 0.0f, 10.0f, 750.0f, 412.0f},
-    {-22.5f, 0.9f, -9.0f, -10.0f, 20.0f, 0.0f, 1.0f, 50.0f, 270.0f},
-    {-18.0f, 0.6f, -7.2f, 10.0f, 3.0f, 0.0f, 1.0f, 50.0f, 270.0f},
-    {-15.0f, 2.0f, -8.0f, -36.0f, -11.0f, 0.0f, 1.0f, 50.0f, 270.0f},
-    {-17.0f, 8.0f, -20.0f, -25.0f, -22.0f, 0.0f, 10.0f, 750.0f, 362.0f},
+    {-14.0f, 6.0f, -24.0f, 0.0f, -14.0f, 0.0f, 1.0f, 60.0f, 250.0f},
+    {-20.0f, 2.5f, -7.2f, -10.0f, -12.0f, 0.0f, 1.0f, 60.0f, 250.0f},
+    {-15.0f, 3.0f, -12.0f, -30.0f, -10.0f, 0.0f, 1.0f, 50.0f, 220.0f},
+    {-17.0f, 8.0f, -20.0f, -25.0f, -22.0f, 0.0f, 10.0f, 750.0f, 300.0f},
 };
 
 // Resting x of g, o, p, h, y.

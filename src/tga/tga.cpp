@@ -1,6 +1,6 @@
 // tga.cpp -- the TGA reader's open and close, status texts, sizes and the error report
 #include "tga/tga_local.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 #include "platform/file.h"
 
 #include <cstdlib>

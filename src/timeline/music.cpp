@@ -4,8 +4,10 @@
 // `music` only under the audio lock (start, stop, seeks, position); opening and scanning a file
 // happens before the lock is taken, so the audio thread never waits for the disk.
 #include "timeline/timeline.h"
+#include "timeline/music_local.h"
 #include "platform/audio.h"
-#include "platform/display.h"
+#include "platform/clock.h"
+#include "platform/msg.h"
 #include "platform/file.h"
 
 #include <libopenmpt/libopenmpt.h>
@@ -40,9 +42,10 @@ static int16_t mono_scratch[MIX_CHUNK_FRAMES];  // audio thread only
 
 // ---- internal functions ----
 
-static void fill_stream(int16_t* out, int frames)
+// Reads up to `frames` stereo frames; fewer once the stream has ended.
+static int read_stream(int16_t* out, int frames)
 {
-    int format_changes = 0;
+    int format_changes = 0, total = 0;
     while (frames > 0 && !music.stream_ended) {
         size_t done = 0;
         int err, n;
@@ -58,6 +61,7 @@ static void fill_stream(int16_t* out, int frames)
         }
         out += 2 * n;
         frames -= n;
+        total += n;
         // The output format is pinned, so a format notice only means "go on"; the end of the
         // stream (MPG123_DONE), an error or a read that gives nothing ends the music.
         if (err == MPG123_NEW_FORMAT && ++format_changes < 4)
@@ -65,13 +69,39 @@ static void fill_stream(int16_t* out, int frames)
         if (err != MPG123_OK || n == 0)
             music.stream_ended = 1;
     }
-    if (frames > 0)
-        memset(out, 0, sizeof(int16_t) * 2 * (size_t)frames);
+    return total;
 }
 
-// The mix callback: whatever plays, silence otherwise.
+static void fill_stream(int16_t* out, int frames)
+{
+    int n = read_stream(out, frames);
+    if (n < frames)
+        memset(out + 2 * n, 0, sizeof(int16_t) * 2 * (size_t)(frames - n));
+}
+
+// Past the end the stream stays ended until a seek inside it.
+static void seek_stream(int64_t frame)
+{
+    music.stream_ended = frame >= music.stream_frames || mpg123_seek(music.stream, (off_t)frame, SEEK_SET) < 0;
+}
+
+static int read_module(int16_t* out, int frames)
+{
+    return (int)openmpt_module_read_interleaved_stereo(music.module, AUDIO_RATE, (size_t)frames, out);
+}
+
+static void seek_module(int64_t frame) { openmpt_module_set_position_seconds(music.module, (double)frame / (double)AUDIO_RATE); }
+
+static const MusicSource STREAM_SOURCE = {read_stream, seek_stream};
+static const MusicSource MODULE_SOURCE = {read_module, seek_module};
+
+// The mix callback: whatever plays, silence otherwise; in the live mode, kept on the demo time.
 static void mix(int16_t* out, int frames)
 {
+    if (music_follow_state.active && (music.stream || music.module)) {
+        music_follow_mix(music.stream ? &STREAM_SOURCE : &MODULE_SOURCE, out, frames, clock_ticks());
+        return;
+    }
     if (music.stream) {
         fill_stream(out, frames);
         return;
@@ -204,6 +234,7 @@ int music_start(const char* name)
         music.stream_channels = channels == 1 ? 1 : 2;
         music.stream_frames = frames;
         music.stream_ended = 0;
+        music_follow_state.sounding = 0;  // a follower starts it at the demo time
         music.audio->unlock();
         return 1;
     }
@@ -212,6 +243,7 @@ int music_start(const char* name)
         return 0;
     music.audio->lock();
     music.module = module;
+    music_follow_state.sounding = 0;
     music.audio->unlock();
     return 1;
 }
@@ -250,6 +282,13 @@ int music_get_position(void)
     return position;
 }
 
+void music_follow(int demo_ms, uint32_t at_ms, int paused)
+{
+    music.audio->lock();
+    music_follow_set(demo_ms, at_ms, paused);
+    music.audio->unlock();
+}
+
 void music_use_audio(const AudioDriver* driver)
 {
     music_stop();
@@ -257,4 +296,5 @@ void music_use_audio(const AudioDriver* driver)
         music.audio->close();
     music.initialised = 0;
     music.audio = driver ? driver : &audio_sdl_driver;
+    music_follow_state = MusicFollow{};  // a new device plays as the ordinary show until told otherwise
 }

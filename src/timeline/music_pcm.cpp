@@ -5,8 +5,10 @@
 // Threading: the mix runs on the audio thread; the main thread touches `music` only under the
 // audio lock, and decodes before it takes the lock, so the audio thread never waits for the disk.
 #include "timeline/timeline.h"
+#include "timeline/music_local.h"
 #include "platform/audio.h"
-#include "platform/display.h"
+#include "platform/clock.h"
+#include "platform/msg.h"
 #include "platform/mp3.h"
 
 #include <cstdlib>
@@ -28,8 +30,26 @@ static struct {
 
 // ---- internal functions ----
 
+static int read_pcm(int16_t* out, int frames)
+{
+    int64_t left = music.stream_frames - music.position;
+    int n = left < frames ? (int)(left > 0 ? left : 0) : frames;
+    if (n > 0)
+        memcpy(out, music.stream + 2 * music.position, sizeof(int16_t) * 2 * (size_t)n);
+    music.position += n;
+    return n;
+}
+
+static void seek_pcm(int64_t frame) { music.position = frame < music.stream_frames ? frame : music.stream_frames; }
+
+static const MusicSource PCM_SOURCE = {read_pcm, seek_pcm};
+
 static void mix(int16_t* out, int frames)
 {
+    if (music_follow_state.active && music.stream) {
+        music_follow_mix(&PCM_SOURCE, out, frames, clock_ticks());
+        return;
+    }
     int64_t left = music.stream ? music.stream_frames - music.position : 0;
     int n = left < frames ? (int)(left > 0 ? left : 0) : frames;
     if (n > 0)
@@ -70,6 +90,7 @@ int music_start(const char* name)
     music.stream = stream;
     music.stream_frames = frames;
     music.position = 0;
+    music_follow_state.sounding = 0;  // a follower starts it at the demo time
     music.audio->unlock();
     return 1;
 }
@@ -114,6 +135,13 @@ int music_get_position(void)
     return position;
 }
 
+void music_follow(int demo_ms, uint32_t at_ms, int paused)
+{
+    music.audio->lock();
+    music_follow_set(demo_ms, at_ms, paused);
+    music.audio->unlock();
+}
+
 void music_use_audio(const AudioDriver* driver)
 {
     music_stop();
@@ -121,4 +149,5 @@ void music_use_audio(const AudioDriver* driver)
         music.audio->close();
     music.initialised = 0;
     music.audio = driver ? driver : &audio_waveout_driver;
+    music_follow_state = MusicFollow{};  // a new device plays as the ordinary show until told otherwise
 }

@@ -1,6 +1,6 @@
 // sync.cpp -- keyed tracks: the device, loading a track file, finding keys, interpolating
 #include "timeline/timeline.h"
-#include "platform/display.h"
+#include "platform/msg.h"
 #include "timeline/track_format.h"
 #include "platform/file.h"
 
@@ -15,7 +15,7 @@
 
 enum {
     SYNC_PATH_MAX = 260,   // bytes of a track file path, terminator included
-    SYNC_TYPE_LAST = TRACK_RAMP,  // step, linear, smooth, ramp: 0 to 3; higher types are refused at load
+    SYNC_TYPE_LAST = TRACK_RAMP,  // step, linear, smooth, ramp: 0 to 3; any other type holds 0
 };
 
 // ---- state ----
@@ -121,8 +121,9 @@ const char* sync_track_path(const char* base, const char* name)
 // Returns 0 when the file was read, 1 when it could not be opened, 2 when its content was rejected.
 // The key count is checked against the file size before anything is allocated, and the rows must
 // rise strictly (the search relies on it); bytes after the last key are ignored. A value that is
-// not finite (the scenes would feed it on into their maths) or a type above 3 marks the file as
-// corrupt; negative types are kept and evaluate to 0, as the evaluation has always treated them.
+// not finite (the scenes would feed it on into their maths) marks the file as corrupt. A type other
+// than 0..3 is kept and holds 0 up to the next key; such a track is likely damaged, so the first
+// such key is named once, but the track plays.
 int sync_load_track(const char* path, SyncTrack* track)
 {
     FILE* f = file_open_data(path);
@@ -158,6 +159,7 @@ int sync_load_track(const char* path, SyncTrack* track)
     free(track->keys);
     track->keys = keys;
     track->key_count = 0;
+    int32_t odd_key = -1;  // the first key of a type other than 0..3
     for (int32_t i = 0; i < n; i++) {
         unsigned char rec[TRACK_KEY_BYTES];
         if (fread(rec, 1, TRACK_KEY_BYTES, f) != TRACK_KEY_BYTES) {
@@ -172,10 +174,8 @@ int sync_load_track(const char* path, SyncTrack* track)
             fclose(f);
             return reject(path, track, "value not finite at key", i);
         }
-        if (keys[i].type > SYNC_TYPE_LAST) {
-            fclose(f);
-            return reject(path, track, "unknown interpolation type at key", i);
-        }
+        if (odd_key < 0 && (keys[i].type < TRACK_STEP || keys[i].type > SYNC_TYPE_LAST))
+            odd_key = i;
         if (i > 0 && keys[i].row <= keys[i - 1].row) {
             fclose(f);
             return reject(path, track, "rows not strictly increasing at key", i);
@@ -183,6 +183,9 @@ int sync_load_track(const char* path, SyncTrack* track)
     }
     fclose(f);
     track->key_count = n;
+    if (odd_key >= 0)
+        msg_print(stderr, "sync: %s: interpolation type %d at key %d (row %d) holds 0 up to the next key; "
+                  "the track is played as it is\n", path, keys[odd_key].type, odd_key, keys[odd_key].row);
     return 0;
 }
 

@@ -51,7 +51,7 @@ struct Rgb {
 };
 
 Rgb rgb_of(uint32_t p) { return {(int)(p & 255), (int)(p >> 8 & 255), (int)(p >> 16 & 255)}; }
-Rgb palette(int i) { return {console_palette[i][0], console_palette[i][1], console_palette[i][2]}; }
+Rgb palette(int i) { return {vga_palette[i][0], vga_palette[i][1], vga_palette[i][2]}; }
 
 int rule_distance(Rgb p, Rgb q)
 {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "console/console.h"
+#include "platform/vga.h"
 
 namespace {
 
@@ -15,13 +15,13 @@ TEST(ConsoleDrawCells, PaletteArgumentAndPitch)
     std::vector<DisplayCell> cells(DISPLAY_CELLS, DisplayCell{0xDD, 0x25});  // left half block
     const int pitch = 650;
     std::vector<uint32_t> px((size_t)pitch * 400, 0x12345678u);
-    console_draw_cells(cells.data(), palette, px.data(), pitch);
+    vga_draw_cells(cells.data(), palette, px.data(), pitch);
     // Rows lie `pitch` apart; the columns past 640 are left alone.
     EXPECT_EQ(px[(size_t)399 * pitch + 3], 0xFFC86432u);  // ink: left half of the last row's first cell
     EXPECT_EQ(px[(size_t)399 * pitch + 4], 0xFF0A141Eu);  // right half: background
     EXPECT_EQ(px[(size_t)5 * pitch + 640], 0x12345678u);
     std::vector<uint8_t> rgb(640 * 400 * 3);
-    console_draw_cells_rgb(cells.data(), palette, rgb.data());
+    vga_draw_cells_rgb(cells.data(), palette, rgb.data());
     EXPECT_EQ(rgb[(639 * 1) * 3 + 0], 10);  // last column of a cell is background
     EXPECT_EQ(rgb[(399 * 640 + 632) * 3 + 1], 100);
 }

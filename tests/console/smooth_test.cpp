@@ -27,7 +27,7 @@ double to_srgb(double l)
 std::vector<double> shown_luma(const DisplayCell* cells)
 {
     static std::vector<uint8_t> rgb(640 * 400 * 3);
-    console_draw_cells_rgb(cells, console_palette, rgb.data());
+    vga_draw_cells_rgb(cells, vga_palette, rgb.data());
     std::vector<double> luma(240 * 150);
     for (int y = 0; y < 150; y++)
         for (int x = 0; x < 240; x++) {

@@ -6,7 +6,7 @@
 
 #include "console/console.h"
 #include "console/console_local.h"
-#include "console/glyphs.h"
+#include "platform/vga.h"
 
 namespace {
 
@@ -33,11 +33,11 @@ struct BuiltTablesTest : ::testing::Test {
             uint8_t attr = convert_cell(pixels.data(), column, 0, &ch);
             for (int y = 0; y < 8; y++)
                 for (int x = 0; x < 8; x++) {
-                    int c = console_font8x8[ch][y] >> (7 - x) & 1 ? attr & 15 : attr >> 4;
+                    int c = vga_font8x8[ch][y] >> (7 - x) & 1 ? attr & 15 : attr >> 4;
                     if (colours)
                         colours->push_back(c);
                     for (int k = 0; k < 3; k++)
-                        out[k] += linear(console_palette[c][k]) / (80 * 64);
+                        out[k] += linear(vga_palette[c][k]) / (80 * 64);
                 }
         }
     }
@@ -57,7 +57,7 @@ TEST_F(BuiltTablesTest, ConsoleColoursRenderAsThemselves)
     for (int c = 0; c < 16; c++) {
         double mean[3];
         std::vector<int> colours;
-        flat_appearance(console_palette[c][0], console_palette[c][1], console_palette[c][2], mean, &colours);
+        flat_appearance(vga_palette[c][0], vga_palette[c][1], vga_palette[c][2], mean, &colours);
         for (int shown : colours)
             ASSERT_EQ(shown, c) << "colour " << c;
     }
@@ -79,15 +79,15 @@ TEST_F(BuiltTablesTest, GreyRampGetsNoDarkerAsItBrightens)
 TEST(ConsoleFont, BlanksAndBlocks)
 {
     for (int r = 0; r < 8; r++) {
-        EXPECT_EQ(console_font8x8[0x00][r], 0) << r;
-        EXPECT_EQ(console_font8x8[0x20][r], 0) << r;
-        EXPECT_EQ(console_font8x8[0xDB][r], 0xFF) << r;
-        EXPECT_EQ(console_font8x8[0xDD][r], 0xF0) << r;  // left half
+        EXPECT_EQ(vga_font8x8[0x00][r], 0) << r;
+        EXPECT_EQ(vga_font8x8[0x20][r], 0) << r;
+        EXPECT_EQ(vga_font8x8[0xDB][r], 0xFF) << r;
+        EXPECT_EQ(vga_font8x8[0xDD][r], 0xF0) << r;  // left half
     }
     // The glyphs made from the 8 x 16 font are there: three bars for 0xF0.
     int bars = 0;
     for (int r = 0; r < 8; r++)
-        bars += console_font8x8[0xF0][r] != 0 && (r == 0 || console_font8x8[0xF0][r - 1] == 0);
+        bars += vga_font8x8[0xF0][r] != 0 && (r == 0 || vga_font8x8[0xF0][r - 1] == 0);
     EXPECT_EQ(bars, 3);
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "demo/assets.h"
+#include "assets/assets.h"
 #include "gfx2d/gfx2d.h"
 #include "gfx3d/gfx3d.h"
 

@@ -122,3 +122,27 @@ TEST(ContentPictures, UnderwaterRepeatsAcrossItsWidthAndStaysDarkEnoughToAdd)
 }
 
 }  // namespace
+
+namespace {
+
+// greetings.txt asks for the lines low on the page ("middle 112"): the upper 70 rows of every page stay
+// clear, panel and all, since the floating word stands there while the greetings show.
+TEST(ContentPictures, GreetingsStandLowAndLeaveTheTopClear)
+{
+    TgaFile t;
+    ASSERT_TRUE(read_tga("greets.tga", &t));
+    for (int p = 0; p < t.height / 150; p++) {
+        SCOPED_TRACE(p);
+        int first_drawn = 150;
+        for (int y = 0; y < 150 && first_drawn == 150; y++)
+            for (int x = 0; x < 240; x++)
+                if (t.rgba[((size_t)(p * 150 + y) * 240 + x) * 4 + 3] != 0) {
+                    first_drawn = y;
+                    break;
+                }
+        EXPECT_GE(first_drawn, 70);
+        EXPECT_LE(first_drawn, 100);
+    }
+}
+
+}  // namespace

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "demo/demo.h"
 #include "scenes/scenes.h"
 #include "../scenes/rand_helpers.h"

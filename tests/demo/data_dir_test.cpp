@@ -48,11 +48,11 @@ TEST_F(DataDir, BesideTheExecutableThenItsShareFolder)
     DemoOptions o;
     demo_default_options(&o);
     o.viewer_file = "pics/p.tga";
-    o.capture_file = "out.mp4";
+    o.settings.video = "out.mp4";
     EXPECT_EQ(demo_find_data((root / "bin").c_str(), &o), 1);
     EXPECT_EQ(fs::canonical(fs::current_path()), fs::canonical(root / "share" / "kerv16"));
     EXPECT_EQ(fs::path(o.viewer_file), root / "work" / "pics" / "p.tga");
-    EXPECT_EQ(fs::path(o.capture_file), root / "work" / "out.mp4");
+    EXPECT_EQ(fs::path(o.settings.video), root / "work" / "out.mp4");
 
     // Data beside the executable wins over the share folder; an absolute argument stays as it is.
     fs::current_path(root / "work");

@@ -28,52 +28,63 @@ struct MainLoopKeys : ::testing::Test {
 TEST_F(MainLoopKeys, EveryKeyReadWritesTheEndFlag)
 {
     end_flag = 1;   // as frame composition sets it at the end of the timeline
-    display_null_push_key('x');
+    display_push_key('x');
     demo_handle_key();
     EXPECT_EQ(end_flag, 0);
-    display_null_push_key(KEY_ESCAPE);
+    display_push_key(KEY_ESCAPE);
     demo_handle_key();
     EXPECT_EQ(end_flag, 1);
-    display_null_push_key(KEY_PREFIX);
-    display_null_push_key(KEY_RIGHT);
+    display_push_key(KEY_PREFIX);
+    display_push_key(KEY_RIGHT);
     demo_handle_key();
     EXPECT_EQ(end_flag, 0);   // arrows write 0 too
     EXPECT_FALSE(display_key_waiting());
 }
 
+// A signal's quit event ends the show as Escape does, and its number is kept to be raised again.
+TEST_F(MainLoopKeys, QuitEventReadsAsEscapeAndKeepsItsSignal)
+{
+    end_flag = 0;
+    display_push_key(KEY_QUIT + 15);
+    demo_handle_key();
+    EXPECT_EQ(end_flag, 1);
+    EXPECT_EQ(demo_quit_signal(), 15);
+    EXPECT_EQ(start_tick, 50000u);
+}
+
 TEST_F(MainLoopKeys, PrefixAloneOrWithAnotherKeyDoesNothing)
 {
     end_flag = 1;
-    display_null_push_key(KEY_PREFIX);
+    display_push_key(KEY_PREFIX);
     demo_handle_key();
     EXPECT_EQ(end_flag, 0);
     EXPECT_EQ(start_tick, 50000u);
 
     // 224 then a key other than an arrow: both are consumed.
-    display_null_push_key(KEY_PREFIX);
-    display_null_push_key(72);
-    display_null_push_key('q');
+    display_push_key(KEY_PREFIX);
+    display_push_key(72);
+    display_push_key('q');
     demo_handle_key();
     EXPECT_EQ(start_tick, 50000u);
     EXPECT_EQ(display_read_key(), 'q');
 
     // A second key that arrives after the pass is a key of its own.
-    display_null_push_key(KEY_PREFIX);
+    display_push_key(KEY_PREFIX);
     demo_handle_key();
-    display_null_push_key(KEY_LEFT);
+    display_push_key(KEY_LEFT);
     demo_handle_key();
     EXPECT_EQ(start_tick, 50000u);
 }
 
 TEST_F(MainLoopKeys, ArrowsMoveTheStartTickBySeconds)
 {
-    display_null_push_key(KEY_PREFIX);
-    display_null_push_key(KEY_LEFT);
+    display_push_key(KEY_PREFIX);
+    display_push_key(KEY_LEFT);
     demo_handle_key();
     EXPECT_EQ(start_tick, 51000u);
     for (int i = 0; i < 3; i++) {
-        display_null_push_key(KEY_PREFIX);
-        display_null_push_key(KEY_RIGHT);
+        display_push_key(KEY_PREFIX);
+        display_push_key(KEY_RIGHT);
         demo_handle_key();
     }
     EXPECT_EQ(start_tick, 48000u);
@@ -82,13 +93,13 @@ TEST_F(MainLoopKeys, ArrowsMoveTheStartTickBySeconds)
     clock_use_manual(1);
     clock_set(500);
     start_tick = 0;
-    display_null_push_key(KEY_PREFIX);
-    display_null_push_key(KEY_LEFT);
+    display_push_key(KEY_PREFIX);
+    display_push_key(KEY_LEFT);
     demo_handle_key();
     EXPECT_EQ((int)(clock_ticks() - start_tick), -500);
     start_tick = 0;
-    display_null_push_key(KEY_PREFIX);
-    display_null_push_key(KEY_RIGHT);
+    display_push_key(KEY_PREFIX);
+    display_push_key(KEY_RIGHT);
     demo_handle_key();
     EXPECT_EQ((int)(clock_ticks() - start_tick), 1500);
     clock_use_manual(0);
@@ -100,7 +111,7 @@ int run_viewer_then_escape(void)
 {
     display_null_reset();
     end_flag = 0;
-    display_null_push_key(KEY_ESCAPE);
+    display_push_key(KEY_ESCAPE);
     char prog[] = "kerv16", opt[] = "--headless", pic[] = "no-such-picture.tga";
     char* argv[] = {prog, opt, pic, nullptr};
     int status = demo_main(3, argv);
@@ -142,7 +153,8 @@ TEST(ProgramEntry, OptionsOfOurOwn)
     testing::internal::CaptureStdout();
     EXPECT_EQ(demo_main(2, argv_help), 0);
     std::string help_text = testing::internal::GetCapturedStdout();
-    for (const char* name : {"--stats", "--headless", "--capture FILE", "--fps N", "--until MS", "--window", "--layout NAME"})
+    for (const char* name : {"--stats", "--headless", "--capture FILE", "--fps N", "--until MS", "--window", "--layout NAME",
+                             "--live [DIR]"})
         EXPECT_NE(help_text.find(name), std::string::npos) << name;
 }
 
@@ -176,14 +188,39 @@ TEST(ProgramOptions, ValuesAndTheFirstOtherArgument)
     ASSERT_EQ(parse("", &o), DEMO_RUN);
     EXPECT_EQ(o.fps, 60);
     EXPECT_EQ(o.until_ms, 0);
-    EXPECT_FALSE(o.headless || o.window || o.stats || o.silent || o.viewer_file || o.capture_file);
+    EXPECT_FALSE(o.display || o.stats || o.silent || o.viewer_file || o.settings.video);
 
     ASSERT_EQ(parse("a.tga --stats --capture out.mp4 --fps 240 b.gml --until 1500 --headless --window", &o), DEMO_RUN);
     EXPECT_STREQ(o.viewer_file, "a.tga");
-    EXPECT_STREQ(o.capture_file, "out.mp4");
+    EXPECT_STREQ(o.settings.video, "out.mp4");
     EXPECT_EQ(o.fps, 240);
     EXPECT_EQ(o.until_ms, 1500);
-    EXPECT_TRUE(o.stats && o.headless && o.window);
+    EXPECT_TRUE(o.stats);
+    EXPECT_STREQ(o.display, "capture");   // a capture goes before memory only, and that before the window
+    ASSERT_EQ(parse("--window --headless --window", &o), DEMO_RUN);
+    EXPECT_STREQ(o.display, "null");
+}
+
+// --live takes the folder that follows it when one does, content otherwise; it needs a keyboard.
+TEST(ProgramOptions, LiveTakesAFolderWhenOneFollows)
+{
+    DemoOptions o;
+    std::string err;
+    ASSERT_EQ(parse("", &o), DEMO_RUN);
+    EXPECT_EQ(o.live, nullptr);
+    ASSERT_EQ(parse("--live", &o), DEMO_RUN);
+    EXPECT_STREQ(o.live, "content");
+    ASSERT_EQ(parse("--live mine --stats", &o), DEMO_RUN);
+    EXPECT_STREQ(o.live, "mine");
+    EXPECT_TRUE(o.stats);
+    ASSERT_EQ(parse("pic.tga --live --window", &o), DEMO_RUN);
+    EXPECT_STREQ(o.live, "content");
+    EXPECT_STREQ(o.viewer_file, "pic.tga");
+    EXPECT_STREQ(o.display, "window");
+    EXPECT_EQ(parse("--live --headless", &o, &err), 2);
+    EXPECT_NE(err.find("not with --headless"), std::string::npos);
+    EXPECT_EQ(parse("--capture v.mp4 --live", &o, &err), 2);
+    EXPECT_NE(err.find("not with --capture"), std::string::npos);
 }
 
 TEST(ProgramOptions, BadValuesAreRefusedWithTheReason)
@@ -200,14 +237,14 @@ TEST(ProgramOptions, BadValuesAreRefusedWithTheReason)
     }
     EXPECT_EQ(parse("--capture x.mp4 --fps 0", &o, &err), 2);
     EXPECT_NE(err.find("a capture needs --fps from 1 to 240"), std::string::npos);
-    EXPECT_EQ(o.layout, TERMINAL_LAYOUT_AUTO);
+    EXPECT_EQ(o.settings.layout, TERMINAL_LAYOUT_AUTO);
     for (auto name : {std::pair<const char*, int>{"wide", TERMINAL_LAYOUT_WIDE}, {"grid", TERMINAL_LAYOUT_GRID},
                       {"compact", TERMINAL_LAYOUT_COMPACT}, {"auto", TERMINAL_LAYOUT_AUTO}}) {
         EXPECT_EQ(parse(std::string("--layout ") + name.first, &o), DEMO_RUN);
-        EXPECT_EQ(o.layout, name.second);
+        EXPECT_EQ(o.settings.layout, name.second);
     }
     EXPECT_EQ(parse("--layout square", &o, &err), 2);
-    EXPECT_NE(err.find("--layout takes auto, wide, grid or compact, not square"), std::string::npos);
+    EXPECT_NE(err.find("--layout takes auto, wide, grid, compact or pixels, not square"), std::string::npos);
     EXPECT_EQ(parse("--until soon", &o, &err), 2);
     EXPECT_NE(err.find("--until takes whole milliseconds"), std::string::npos);
     EXPECT_EQ(parse("--until -1", &o), 2);
@@ -225,7 +262,7 @@ int start_headless_then_stop(void)
     display_null_reset();
     DemoOptions opts;
     demo_default_options(&opts);
-    opts.headless = 1;
+    opts.display = "null";
     if (!demo_start(&opts))
         return 1;
     static int16_t samples[2 * 441];

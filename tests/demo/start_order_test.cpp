@@ -55,7 +55,7 @@ RECORDED_VOID(_Z10music_stopv, "music stop")
 
 // The display is the null one and runs; the rest are written down with their arguments.
 int __real__Z12display_openPKc(const char* title);
-void __real__Z13display_closev(void);
+int __real__Z13display_closev(void);
 void __real__Z13console_setupiii(int w, int h, int full);
 void __real__Z10gml_replayPKc(const char* name);
 void __real__Z11music_startPKc(const char* name);
@@ -66,11 +66,11 @@ int __wrap__Z12display_openPKc(const char* title)
         note(std::string("display open: ") + title);
     return __real__Z12display_openPKc(title);
 }
-void __wrap__Z13display_closev(void)
+int __wrap__Z13display_closev(void)
 {
     if (recording)
         note("display close");
-    __real__Z13display_closev();
+    return __real__Z13display_closev();
 }
 void __wrap__Z13console_setupiii(int w, int h, int full)
 {
@@ -98,7 +98,7 @@ TEST(StartOrder, StartUpThenShutDownInTheirOrder)
 {
     DemoOptions opts;
     demo_default_options(&opts);
-    opts.headless = 1;
+    opts.display = "null";
     opts.viewer_file = "drawing.Gml";
     display_null_reset();
     calls.clear();
@@ -120,7 +120,7 @@ TEST(StartOrder, WithoutViewerTheEmittersFollowTheTablesAndSilentStartsNoMusic)
 {
     DemoOptions opts;
     demo_default_options(&opts);
-    opts.headless = 1;
+    opts.display = "null";
     opts.silent = 1;
     display_null_reset();
     calls.clear();

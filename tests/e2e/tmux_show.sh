@@ -1,8 +1,10 @@
 #!/bin/sh
 # tmux_show.sh -- end to end: the show in an 80 x 50 tmux pane, ended by Escape or SIGTERM;
 # the pane must have shown a full grid and come back on the normal screen with the cursor and
-# the same terminal settings as before.
-# usage: tmux_show.sh path/to/kerv16 escape|sigterm   (run from the folder holding data/)
+# the same terminal settings as before. "storm" first sends a storm of terminal input that holds no
+# lone Escape (replies, mouse reports, focus events, pastes, Alt+keys, random sequences, garbage) and
+# 1000 resize signals in a second: the show must draw on through it, and one Escape then end it.
+# usage: tmux_show.sh path/to/kerv16 escape|sigterm|storm   (run from the folder holding data/)
 set -u
 SHOW=$1
 HOW=$2
@@ -53,8 +55,51 @@ done
 [ $full = 1 ] || fail "no full 80 x 50 grid on the alternate screen (full rows: ${rows:-0})"
 sleep 1   # let it run a while
 
+# The storm: batches of whole items, none ending in Escape, sent as raw bytes while resize signals fly.
+storm() {
+    python3 - "$SOCK" <<'PY' &
+import random, subprocess, sys, time
+sock = sys.argv[1]
+rnd = random.Random(16)
+signals = {0x03, 0x1A, 0x1C}   # Ctrl+C, Ctrl+Z and Ctrl+\ are signals of the terminal, not input
+def garbage(n):
+    return bytes(b for b in (rnd.randrange(256) for _ in range(n)) if b != 0x1B and b not in signals)
+def sequence():
+    body = bytes(rnd.choice(b"0123456789;:<=>?!\"$ ") for _ in range(rnd.randrange(0, 12)))
+    return b"\x1b[" + body + bytes([rnd.randrange(0x40, 0x7F)])
+items = [
+    lambda: b"\x1b[?64;1;2;4;6;9;15;18;21;22c", lambda: b"\x1b[6;17;8t", lambda: b"\x1b[4;408;640t",
+    lambda: b"\x1b[?2;0;1000;1000S", lambda: b"\x1b_Gi=31;OK\x1b\\", lambda: b"\x1b]11;rgb:0000/0000/0000\x07",
+    lambda: b"\x1bP1$r0m\x1b\\", lambda: b"\x1b[12;40R",
+    lambda: b"\x1b[<0;%d;%dM" % (rnd.randrange(1, 200), rnd.randrange(1, 60)), lambda: b"\x1b[<0;5;5m",
+    lambda: b"\x1b[M" + bytes(rnd.randrange(32, 255) for _ in range(3)), lambda: b"\x1b[I", lambda: b"\x1b[O",
+    lambda: b"\x1b[200~" + garbage(rnd.randrange(1, 300)).replace(b"\x1b", b"") + b"\x1b[201~",
+    lambda: b"\x1b" + bytes([rnd.randrange(0x20, 0x7F)]), lambda: b"\x1b\r", lambda: b"\x1b\x1b[1;3D",
+    lambda: b"\x1b[1;5C", lambda: b"\x1bO" + bytes([rnd.randrange(0x40, 0x7F)]), sequence,
+    lambda: garbage(rnd.randrange(1, 40)),
+]
+end = time.time() + 3
+while time.time() < end:
+    batch = b""
+    while len(batch) < 400:
+        batch += rnd.choice(items)()
+    subprocess.run(["tmux", "-L", sock, "send-keys", "-t", "e2e", "-H"] + ["%02x" % b for b in batch], check=True)
+PY
+    storm_pid=$!
+    pid=$(cat "$T/pid")
+    i=0
+    while [ $i -lt 1000 ]; do kill -WINCH "$pid" 2>/dev/null; i=$((i + 1)); done
+    first=$(tmux -L "$SOCK" capture-pane -p -e -t e2e | md5sum)
+    wait $storm_pid || fail "the storm could not be sent"
+    [ -s "$T/status" ] && fail "the storm ended the show: status $(cat "$T/status")"
+    [ "$(tmux -L "$SOCK" capture-pane -p -e -t e2e | md5sum)" != "$first" ] || fail "the picture stood still in the storm"
+    sleep 1.2   # whatever the storm left unfinished is dropped by now
+    [ -s "$T/status" ] && fail "the storm ended the show: status $(cat "$T/status")"
+}
+
 case "$HOW" in
 escape) tmux -L "$SOCK" send-keys -t e2e Escape; want=0 ;;
+storm) storm; tmux -L "$SOCK" send-keys -t e2e Escape; want=0 ;;
 sigterm) kill -TERM "$(cat "$T/pid")"; want=143 ;;
 *) fail "unknown way out" ;;
 esac

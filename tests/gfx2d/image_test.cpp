@@ -355,7 +355,7 @@ TEST_F(ImageTest, ViewerShowsThePictureAndLeavesTheKeyWaiting)
     display_use(&display_null_driver);
     display_null_reset();
     screen_fill(rgba(100, 100, 100, 0));
-    display_null_push_key('q');
+    display_push_key('q');
     show_picture(path.c_str());
     EXPECT_EQ(at(0, 0), rgba(255 * 255 >> 8, 0, 0, 0));
     EXPECT_EQ(at(1, 0), rgba((255 * 128 + 100 * 127) >> 8, (255 * 128 + 100 * 127) >> 8, (255 * 128 + 100 * 127) >> 8, 0));
@@ -364,7 +364,7 @@ TEST_F(ImageTest, ViewerShowsThePictureAndLeavesTheKeyWaiting)
     EXPECT_EQ(display_read_key(), 'q');
 
     // A picture that does not load leaves the Screen as it was.
-    display_null_push_key(KEY_ESCAPE);
+    display_push_key(KEY_ESCAPE);
     ::testing::internal::CaptureStderr();
     show_picture(scratch_path("none.tga").c_str());
     ::testing::internal::GetCapturedStderr();

@@ -287,6 +287,11 @@ TEST_F(DiscTest, RadiusDepthAndEnableList)
     make_disc(120, 1, 240, 0x00404040u, depth);  // radius 120 is clipped at the Screen's edges
     mesh_draw_discs(&mesh, DISC_ADD, nullptr);
     EXPECT_GT(lit(), 10000);
+    int inside = 0;  // the whole square walked, every position outside the Screen skipped
+    for (int dy = -120; dy < 120; dy++)
+        for (int dx = -120; dx < 120; dx++)
+            inside += 120 + dx >= 0 && 120 + dx < SCREEN_W && 1 + dy >= 0 && 1 + dy < SCREEN_H && dx * dx + dy * dy <= 120 * 120;
+    EXPECT_EQ(lit(), inside);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // gml_replay_test.cpp -- the replay's timing, pulse and pen widths on a stepped clock
 #include "gml_test_util.h"
 
+#include <climits>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "gfx2d/gfx2d.h"
+#include "gfx2d/line_reference.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 
@@ -18,6 +21,8 @@ struct Frame {
 };
 std::vector<Frame> frames;
 uint32_t step_ms;
+std::vector<uint32_t> kept_times;          // replay times (ms) whose Screens are kept
+std::vector<std::vector<uint32_t>> kept;  // those Screens
 
 void stepping_write(const DisplayCell*)
 {
@@ -25,14 +30,23 @@ void stepping_write(const DisplayCell*)
     for (int i = 0; i < SCREEN_PIXELS; i++)
         lit += screen[i] != 0;
     frames.push_back({clock_ticks(), pen_width, lit});
+    for (uint32_t t : kept_times)
+        if (clock_ticks() - 1000 == t)
+            kept.emplace_back(screen, screen + SCREEN_PIXELS);
     clock_advance(step_ms);
 }
-int opened(const char*) { return 1; }
-void no_grid(int, int, int) {}
-int no_key(void) { return 0; }
-int read_none(void) { return -1; }
-void closed(void) {}
-const DisplayDriver stepping = {"stepping", opened, no_grid, stepping_write, no_key, read_none, read_none, closed, nullptr};
+const DisplayDriver stepping = {
+    .name = "stepping",
+    .live = 0,
+    .open = nullptr,
+    .set_grid = nullptr,
+    .write_cells = stepping_write,
+    .poll = nullptr,
+    .wait = nullptr,
+    .stats = nullptr,
+    .close = nullptr,
+    .own_text = 0,
+};
 
 struct GmlReplay : ::testing::Test {
     void SetUp() override
@@ -43,6 +57,8 @@ struct GmlReplay : ::testing::Test {
         clock_use_manual(1);
         clock_set(1000);
         frames.clear();
+        kept_times.clear();
+        kept.clear();
         gml_width_state = 0;
     }
     void TearDown() override
@@ -121,6 +137,85 @@ TEST_F(GmlReplay, HugeCoordinatesAreClippedNotTrusted)
 {
     replay("<stroke><pt><x>1e30</x><y>-1e30</y><t>0</t></pt><pt><x>nan</x><y>0.5</y><t>0.5</t></pt></stroke>", 8000);
     EXPECT_EQ(frames.size(), 2u);
+}
+
+// About 1 MB: 40 strokes of 500 points wandering over the Screen, each stroke recorded over 25 s, and
+// every tenth number 2147483647, 1e9, 1e39, inf or nan, of either sign.
+std::string bad_drawing(void)
+{
+    static const char* const BAD[] = {"2147483647", "1e9", "1e39", "inf", "nan"};
+    std::mt19937 rng(27);
+    std::uniform_real_distribution<double> wander(-0.012, 0.012), place(0, 1);
+    int count = 0;
+    auto number = [&](double v) {
+        char text[32];
+        if (++count % 10 == 0)
+            snprintf(text, sizeof text, "%s%s", rng() % 2 ? "-" : "", BAD[count / 10 % 5]);
+        else
+            snprintf(text, sizeof text, "%.6f", v);
+        return std::string(text);
+    };
+    std::string out = "<gml spec=\"1.0\"><tag><drawing>\n";
+    for (int s = 0; s < 40; s++) {
+        out += "<stroke>\n";
+        double x = place(rng), y = place(rng);
+        for (int j = 0; j < 500; j++) {
+            x = std::min(1.0, std::max(0.0, x + wander(rng)));
+            y = std::min(1.0, std::max(0.0, y + wander(rng)));
+            std::string nx = number(x), ny = number(y), nt = number(s * 0.2 + j * 0.05);
+            out += "<pt><x>" + nx + "</x><y>" + ny + "</y><t>" + nt + "</t></pt>\n";
+        }
+        out += "</stroke>\n";
+    }
+    return out + "</drawing></tag></gml>\n";
+}
+
+// Truncated towards zero, the ends of the int range beyond it, 0 for not a number.
+int screen_coordinate(float v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= 2147483648.0f)
+        return INT_MAX;
+    if (v <= -2147483648.0f)
+        return INT_MIN;
+    return (int)v;
+}
+
+TEST_F(GmlReplay, DrawingWithNumbersFarOutsideReplaysItsWholeTimeAndDrawsTheirTrueLines)
+{
+    std::string text = bad_drawing();
+    ASSERT_GT(text.size(), 1000000u);
+    // Near the pulse's low points every pen width is 0, so each frame is all its segments' one-pixel lines.
+    kept_times = {5500, 15000};
+    replay(text, 500);
+    ASSERT_EQ(frames.size(), 32u);
+    EXPECT_EQ(frames.back().t, 16500u);
+    ASSERT_EQ(kept.size(), 2u);
+    const GmlGraph* graph = gml_parse_text(text);
+    ASSERT_EQ(graph->stroke_count, 40);
+    for (size_t f = 0; f < kept.size(); f++) {
+        float tf = (float)kept_times[f];
+        std::vector<uint32_t> expected(SCREEN_PIXELS, 0);
+        int far_lines = 0;
+        for (int s = 0; s < graph->stroke_count; s++) {
+            const GmlStroke* stroke = &graph->strokes[s];
+            for (int j = 0; j + 1 < stroke->point_count; j++) {
+                if (!(tf >= stroke->times[j] * 500))
+                    continue;
+                const float *a = stroke->points[j], *b = stroke->points[j + 1];
+                int x0 = screen_coordinate(a[0] * 240), y0 = screen_coordinate(a[1] * 150);
+                int x1 = screen_coordinate(b[0] * 240), y1 = screen_coordinate(b[1] * 150);
+                int64_t n = std::max(std::llabs((int64_t)x1 - x0), std::llabs((int64_t)y1 - y0));
+                far_lines += n >= (1 << 20);
+                for (const LineStep& p : reference_line(x0, y0, x1, y1, n < (1 << 20) ? -1 : 0))
+                    if (p.x >= 0 && p.x < SCREEN_W && p.y >= 0 && p.y < SCREEN_H)
+                        expected[p.y * SCREEN_W + p.x] = 0x00C8C8C8;
+            }
+        }
+        EXPECT_GT(far_lines, 500);
+        EXPECT_EQ(kept[f], expected) << "frame at " << kept_times[f] << " ms";
+    }
 }
 
 }  // namespace

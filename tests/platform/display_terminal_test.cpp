@@ -32,7 +32,7 @@ struct TerminalDriverOnFiles : ::testing::Test {
         clock_use_manual(1);
         clock_set(1000);
         setenv("COLORTERM", "truecolor", 1);
-        display_use(&display_terminal_driver);
+        ASSERT_TRUE(display_select("terminal", nullptr));
     }
     // Called before checking results, so that failures print where they can be seen.
     void restore_stdio()
@@ -82,10 +82,10 @@ TEST_F(TerminalDriverOnFiles, FramesAreWrittenInOneWriteEachAndNothingIsSwitched
     frame[77].ch ^= 1;
     display_write(frame);
     display_write(frame);   // unchanged: no bytes
+    DisplayStats st;
+    ASSERT_TRUE(display_stats(&st));
     restore_stdio();
 
-    TerminalStats st;
-    terminal_get_stats(&st);
     EXPECT_EQ(st.frames, 3);
     EXPECT_EQ(st.writes, 2);
     std::string out = written();

@@ -83,10 +83,10 @@ TEST(TerminalLayout, ChosenBySizeAndCellShape)
     terminal_layout_choose(&l, TERMINAL_LAYOUT_AUTO, 80, 50, 0, 0, TERMINAL_CHARSET_ASCII);
     EXPECT_EQ(l.kind, TERMINAL_LAYOUT_GRID);
     EXPECT_EQ(l.pixel_rows, 50);
-    EXPECT_EQ(terminal_layout_parse("wide"), TERMINAL_LAYOUT_WIDE);
-    EXPECT_EQ(terminal_layout_parse("compact"), TERMINAL_LAYOUT_COMPACT);
-    EXPECT_EQ(terminal_layout_parse("too small"), -1);
-    EXPECT_EQ(terminal_layout_parse("Wide"), -1);
+    EXPECT_EQ(display_layout_parse("wide"), TERMINAL_LAYOUT_WIDE);
+    EXPECT_EQ(display_layout_parse("compact"), TERMINAL_LAYOUT_COMPACT);
+    EXPECT_EQ(display_layout_parse("too small"), -1);
+    EXPECT_EQ(display_layout_parse("Wide"), -1);
 }
 
 TEST(TerminalLayout, GridShowsEachCellAsItsBestSplitOfQuadrants)

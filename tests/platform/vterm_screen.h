@@ -11,7 +11,7 @@
 
 #include "console/console.h"
 #include "platform/terminal.h"
-#include "console/glyphs.h"
+#include "platform/vga.h"
 
 struct VtScreen {
     VTerm* vt;
@@ -52,8 +52,8 @@ struct VtScreen {
 inline bool vt_colour_is(const VTermColor& got, int c, bool truecolour)
 {
     if (truecolour)
-        return VTERM_COLOR_IS_RGB(&got) && got.rgb.red == console_palette[c][0] &&
-               got.rgb.green == console_palette[c][1] && got.rgb.blue == console_palette[c][2];
+        return VTERM_COLOR_IS_RGB(&got) && got.rgb.red == vga_palette[c][0] &&
+               got.rgb.green == vga_palette[c][1] && got.rgb.blue == vga_palette[c][2];
     int ansi = ((c & 1) << 2) | (c & 2) | ((c & 4) >> 2) | (c & 8);
     return VTERM_COLOR_IS_INDEXED(&got) && got.indexed.idx == ansi;
 }
@@ -106,10 +106,10 @@ inline Rgb vt_rgb(const VTermColor& got)
         return {got.rgb.red, got.rgb.green, got.rgb.blue};
     int a = got.indexed.idx & 15;
     int c = ((a & 1) << 2) | (a & 2) | ((a & 4) >> 2) | (a & 8);
-    return {console_palette[c][0], console_palette[c][1], console_palette[c][2]};
+    return {vga_palette[c][0], vga_palette[c][1], vga_palette[c][2]};
 }
 
-inline Rgb palette_rgb(int c) { return {console_palette[c][0], console_palette[c][1], console_palette[c][2]}; }
+inline Rgb palette_rgb(int c) { return {vga_palette[c][0], vga_palette[c][1], vga_palette[c][2]}; }
 
 // The quadrants (bit 0 upper left, 1 upper right, 2 lower left, 3 lower right) that a space or a
 // block element inks; -1 for any other character.
@@ -170,7 +170,7 @@ inline int quadrant_ink(uint8_t ch, int q)
 {
     int n = 0;
     for (int y = 4 * (q >> 1); y < 4 * (q >> 1) + 4; y++)
-        n += __builtin_popcount((unsigned)(console_font8x8[ch][y] >> (q & 1 ? 0 : 4) & 15));
+        n += __builtin_popcount((unsigned)(vga_font8x8[ch][y] >> (q & 1 ? 0 : 4) & 15));
     return n;
 }
 
@@ -181,8 +181,8 @@ inline void quadrant_linear(DisplayCell c, int q, double out[3])
 {
     int ink = quadrant_ink(c.ch, q);
     for (int k = 0; k < 3; k++)
-        out[k] = (ink * linear_of(console_palette[c.attr & 15][k]) +
-                  (16 - ink) * linear_of(console_palette[c.attr >> 4][k])) / 16;
+        out[k] = (ink * linear_of(vga_palette[c.attr & 15][k]) +
+                  (16 - ink) * linear_of(vga_palette[c.attr >> 4][k])) / 16;
 }
 
 inline Rgb rgb_of_linear(const double l[3]) { return {srgb_of(l[0]), srgb_of(l[1]), srgb_of(l[2])}; }

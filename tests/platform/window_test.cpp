@@ -5,8 +5,7 @@
 
 #include <vector>
 
-#include "console/console.h"
-#include "console/glyphs.h"
+#include "platform/vga.h"
 #include "platform/window.h"
 
 namespace {
@@ -20,10 +19,13 @@ SDL_Event key_down(SDL_Keycode sym, Uint16 mod = KMOD_NONE)
     return e;
 }
 
+// The keys the window's events put into the display's queue (read through the null display, which
+// adds nothing of its own).
 std::vector<int> drain(void)
 {
+    display_use(nullptr);
     std::vector<int> keys;
-    for (int k; (k = display_window_driver.read_key()) != -1;)
+    for (int k; (k = display_read_key()) != -1;)
         keys.push_back(k);
     return keys;
 }
@@ -36,6 +38,17 @@ TEST(WindowKeys, ConsoleConventions)
     for (const SDL_Event& e : events)
         window_handle_event(&e);
     EXPECT_EQ(drain(), (std::vector<int>{27, 224, 75, 224, 77, 'a', ' '}));
+}
+
+// The live mode's transport keys, as a console gives them.
+TEST(WindowKeys, TransportKeys)
+{
+    drain();
+    SDL_Event events[] = {key_down(SDLK_UP), key_down(SDLK_DOWN), key_down(SDLK_HOME), key_down(SDLK_LEFTBRACKET),
+                          key_down(SDLK_RIGHTBRACKET), key_down(SDLK_BACKSPACE), key_down(SDLK_TAB)};
+    for (const SDL_Event& e : events)
+        window_handle_event(&e);
+    EXPECT_EQ(drain(), (std::vector<int>{224, 72, 224, 80, 224, 71, '[', ']', 8, 9}));
 }
 
 TEST(WindowKeys, ClosingTheWindowReadsAsEscapeAndAltEnterIsNoKey)
@@ -85,16 +98,16 @@ TEST(CellsDraw, GlyphsInTheConsoleColours)
 {
     std::vector<DisplayCell> cells(DISPLAY_CELLS, DisplayCell{' ', 0x1E});  // yellow on blue
     cells[81] = DisplayCell{0xDB, 0x0C};                                     // full block, bright red on black
-    std::vector<uint32_t> px(CELL_PIXELS_W * CELL_PIXELS_H);
-    cells_draw_argb(cells.data(), px.data(), CELL_PIXELS_W);
+    std::vector<uint32_t> px(VGA_PIXELS_W * VGA_PIXELS_H);
+    vga_draw_cells(cells.data(), vga_palette, px.data(), VGA_PIXELS_W);
     EXPECT_EQ(px[0], 0xFF000080u);  // a space shows the background
     for (int y = 8; y < 16; y++)
         for (int x = 8; x < 16; x++)
-            EXPECT_EQ(px[y * CELL_PIXELS_W + x], 0xFFFF0000u) << x << "," << y;
-    std::vector<uint8_t> rgb(CELL_PIXELS_W * CELL_PIXELS_H * 3);
-    cells_draw_rgb(cells.data(), rgb.data());
-    EXPECT_EQ(rgb[(8 * CELL_PIXELS_W + 8) * 3], 255);
-    EXPECT_EQ(rgb[(8 * CELL_PIXELS_W + 8) * 3 + 2], 0);
+            EXPECT_EQ(px[y * VGA_PIXELS_W + x], 0xFFFF0000u) << x << "," << y;
+    std::vector<uint8_t> rgb(VGA_PIXELS_W * VGA_PIXELS_H * 3);
+    vga_draw_cells_rgb(cells.data(), vga_palette, rgb.data());
+    EXPECT_EQ(rgb[(8 * VGA_PIXELS_W + 8) * 3], 255);
+    EXPECT_EQ(rgb[(8 * VGA_PIXELS_W + 8) * 3 + 2], 0);
     EXPECT_EQ(rgb[2], 128);
 }
 

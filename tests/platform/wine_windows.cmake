@@ -1,8 +1,6 @@
 # wine_windows.cmake -- the Windows build's extras: what the unit binary needs from the Linux build,
 # the show end to end under Wine (in a tmux pane and in its console window), and the zip unpacked and
 # started from elsewhere
-target_sources(kerv16_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/trackc/timeline_text.cpp)
-target_include_directories(kerv16_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/trackc)
 target_compile_definitions(kerv16_tests PRIVATE KERV_TGA_FIXTURES="${KERV_HOST_BUILD}/tests/tga-fixtures")
 # Debian's stb headers, without the rest of the Linux /usr/include.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/stb-include)

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "demo/assets.h"
+#include "assets/assets.h"
 #include "scenes/blobs_local.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/assets.h"
 #include "demo/demo.h"
 #include "scenes/scenes.h"
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "demo/demo.h"
 #include "gfx3d/table_ref.h"
 #include "rand_helpers.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "demo/assets.h"
-#include "demo/random.h"
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "scenes/scenes.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "demo/random.h"
+#include "assets/random.h"
 
 // The generator state after `draws` draws from `seed`; the running state is left as it was.
 inline uint32_t state_after(uint32_t seed, int draws)

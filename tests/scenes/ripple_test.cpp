@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "demo/random.h"
+#include "assets/random.h"
 #include "scenes/scenes.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "demo/assets.h"
-#include "demo/random.h"
+#include "assets/assets.h"
+#include "assets/random.h"
 #include "scenes/scenes.h"
 
 namespace {

@@ -15,6 +15,7 @@
 
 #include "test_temp.h"
 #include "platform/audio.h"
+#include "platform/clock.h"
 #include "timeline/timeline.h"
 
 namespace {
@@ -203,6 +204,38 @@ TEST_F(MusicTest, SecondStartReplacesTheFirstOnOneDevice)
     EXPECT_EQ(audio_null_frames(), clock);  // the device was not opened again
     EXPECT_EQ(music_start("/nonexistent.mp3"), 0);
     EXPECT_EQ(music_get_position(), -1);  // a failed start leaves nothing loaded
+}
+
+// Runs the null device for ms milliseconds with the hand-set clock keeping pace; returns the peak sample.
+int run_null_with_clock(int ms)
+{
+    std::vector<int16_t> buf(2 * 441);
+    int peak = 0;
+    for (int i = 0; i < ms / 10; i++) {
+        audio_null_run(buf.data(), 441);
+        clock_advance(10);
+        for (int16_t s : buf)
+            peak = std::max(peak, std::abs((int)s));
+    }
+    return peak;
+}
+
+// In the live mode the stream starts at the demo time it is given and a pause stops its mix.
+TEST_F(MusicTest, FollowingTheDemoTimeTheStreamStartsThereAndFallsSilentInAPause)
+{
+    std::string mp3 = write_mp3("follow.mp3");
+    ASSERT_EQ(music_start(mp3.c_str()), 1);
+    clock_use_manual(1);
+    clock_set(10000);
+    music_follow(500, 10000, 0);
+    EXPECT_GT(run_null_with_clock(100), 4000);
+    EXPECT_EQ(music_get_position(), 600);
+    music_follow(600, clock_ticks(), 1);
+    run_null_with_clock(10);  // the sound fades out
+    EXPECT_EQ(run_null_with_clock(500), 0);
+    music_follow(600, clock_ticks(), 0);
+    EXPECT_GT(run_null_with_clock(100), 4000);
+    clock_use_manual(0);
 }
 
 // SDL's disk driver writes the mixed output to a file in real time.

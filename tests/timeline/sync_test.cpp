@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -182,8 +183,6 @@ TEST(SyncLoad, CorruptFilesGiveNoKeysAndOneLine)
         {"ninf.track", 3, {{0, 1.0f, 1}, {4, -INFINITY, 1}, {8, 3.0f, 0}}, 0, "value not finite at key (1)"},
         {"pinf.track", 3, {{0, INFINITY, 1}, {4, 2.0f, 1}, {8, 3.0f, 0}}, 0, "value not finite at key (0)"},
         {"nan.track", 3, {{0, 1.0f, 1}, {4, 2.0f, 1}, {8, NAN, 0}}, 0, "value not finite at key (2)"},
-        {"type4.track", 3, {{0, 1.0f, 1}, {4, 2.0f, 4}, {8, 3.0f, 0}}, 0, "unknown interpolation type at key (1)"},
-        {"type127.track", 3, {{0, 1.0f, 127}, {4, 2.0f, 1}, {8, 3.0f, 0}}, 0, "interpolation type at key (0)"},
     };
     for (const Case& c : cases) {
         std::vector<SyncKey> keys = good;
@@ -227,6 +226,55 @@ TEST(SyncValue, RowsBelowTheIntegerRangeReadTheFirstKey)
         EXPECT_EQ(sync_get_value(&t, row), 3e38f) << row;
     EXPECT_EQ(sync_get_value(&t, 10.0), -3e38f);
     EXPECT_EQ(sync_get_value(&t, 1e300), -3e38f);
+}
+
+// A key of any type but 0..3 holds 0 up to the next key; the first such key of a track is named
+// once, and the track plays. Random tracks with every signed byte as a type.
+TEST(SyncLoad, AnyTypeOutsideStepToRampHoldsZeroAndIsNamedOnce)
+{
+    std::mt19937 rng(27);
+    for (int type = -128; type <= 127; type++) {
+        std::vector<SyncKey> keys;
+        int32_t row = (int32_t)(rng() % 200) - 100;
+        for (int i = 0; i < 6; i++) {
+            keys.push_back({row, (float)((int)(rng() % 2001) - 1000) / 8, (int)(rng() % 256) - 128});
+            row += 1 + (int32_t)(rng() % 50);
+        }
+        keys[rng() % 5].type = type;
+        int odd = -1;
+        for (int i = 0; i < 6 && odd < 0; i++)
+            if (keys[i].type < 0 || keys[i].type > 3)
+                odd = i;
+        SyncTrack t = {};
+        std::string path = write_track("types.track", 6, keys);
+        testing::internal::CaptureStderr();
+        ASSERT_EQ(sync_load_track(path.c_str(), &t), 0) << type;
+        std::string err = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(t.key_count, 6);
+        if (odd < 0) {
+            EXPECT_EQ(err, "");
+        } else {
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+            EXPECT_NE(err.find(path), std::string::npos) << err;
+            EXPECT_NE(err.find("type " + std::to_string(keys[odd].type) + " at key " + std::to_string(odd)),
+                      std::string::npos) << err;
+        }
+        EXPECT_EQ(sync_get_value(&t, keys[0].row - 3.5), keys[0].value);
+        EXPECT_EQ(sync_get_value(&t, keys[5].row + 0.5), keys[5].value);
+        for (int i = 0; i < 5; i++)
+            for (double f : {0.0, 0.25, 0.5, 0.999}) {
+                const SyncKey &k = keys[i], &n = keys[i + 1];
+                double x = k.row + f * (n.row - k.row), u = (x - k.row) / (n.row - k.row);
+                double delta = n.value - k.value;
+                float want = k.type == 0   ? k.value
+                             : k.type == 1 ? (float)(k.value + u * delta)
+                             : k.type == 2 ? (float)(k.value + u * u * (3 - 2 * u) * delta)
+                             : k.type == 3 ? (float)(k.value + u * u * delta)
+                                           : 0.0f;
+                EXPECT_EQ(sync_get_value(&t, x), want) << "type " << k.type << " at " << x;
+            }
+        free(t.keys);
+    }
 }
 
 TEST(SyncLoad, EveryTypeFromStepToRampAndHugeFiniteValuesLoad)

@@ -16,7 +16,7 @@ struct GlyphSet {
 
 // Reads default8x16.psf.gz and Uni2-VGA8.psf.gz from `font_dir`. Returns 1, or prints why not and returns 0.
 int glyphs_load(const std::string& font_dir, GlyphSet* set);
-int glyphs_write_source(const GlyphSet* set, const char* path);  // the engine's console_font8x8
+int glyphs_write_source(const GlyphSet* set, const char* path);  // the engine's vga_font8x8
 
 // Sets one of the colour tables' error weights from "NAME=VALUE" (for tuning); 0 when there is no such weight.
 int tables_set_weight(const char* assignment);

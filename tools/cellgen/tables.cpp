@@ -152,8 +152,8 @@ static void glyph_coverage(const uint8_t rows[8], double sub[9], double* total)
 static float leaning(const int p[3], int a, int b)
 {
     auto dist = [&](int i) {
-        int m = (console_palette[i][0] + p[0]) / 2;
-        int dr = console_palette[i][0] - p[0], dg = console_palette[i][1] - p[1], db = console_palette[i][2] - p[2];
+        int m = (vga_palette[i][0] + p[0]) / 2;
+        int dr = vga_palette[i][0] - p[0], dg = vga_palette[i][1] - p[1], db = vga_palette[i][2] - p[2];
         return ((512 + m) * dr * dr) / 256 + ((767 - m) * db * db) / 256 + 4 * dg * dg;
     };
     float da = (float)dist(a) * (1.0f / 256), db = (float)dist(b) * (1.0f / 256);
@@ -212,7 +212,7 @@ static void build_char_table(const double sub[256][9], uint8_t* charmap)
 static int console_colour_in_bin(int idx)
 {
     for (int i = 0; i < 16; i++)
-        if (cell_colour_index(console_palette[i][0], console_palette[i][1], console_palette[i][2]) == idx)
+        if (cell_colour_index(vga_palette[i][0], vga_palette[i][1], vga_palette[i][2]) == idx)
             return i;
     return -1;
 }
@@ -477,7 +477,7 @@ void tables_build(const GlyphSet* set, uint8_t* charmap, uint8_t* colmap)
         glyph_coverage(set->rows8[c], ink.sub[c], &ink.total[c]);
     for (int i = 0; i < 16; i++) {
         for (int ch = 0; ch < 3; ch++)
-            ink.lin[i][ch] = srgb_to_linear(console_palette[i][ch]);
+            ink.lin[i][ch] = srgb_to_linear(vga_palette[i][ch]);
         ink.lab[i] = linear_to_oklab(ink.lin[i][0], ink.lin[i][1], ink.lin[i][2]);
     }
     build_char_table(ink.sub, charmap);

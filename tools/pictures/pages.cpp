@@ -23,6 +23,7 @@ struct Page {
     int additive;        // 1: written for the additive blit (colour x alpha is what is added)
     Rgba add_colour;     // colour bytes, and the alpha at full coverage
     float glow;          // additive only: radius of the halo around the letters
+    float middle;        // pixel row the block's middle stands on; 0: the page's middle
 };
 
 // ---- state ----
@@ -77,6 +78,8 @@ static int page_read(const std::string& path, Page* page)
             page->lines.push_back({style, rest, 0});
         } else if (kind == "gap" && sscanf(rest.c_str(), "%f", &number) == 1) {
             page->lines.push_back({nullptr, "", number});
+        } else if (kind == "middle" && sscanf(rest.c_str(), "%f", &number) == 1 && number > 0 && number < PAGE_H) {
+            page->middle = number;
         } else if (kind == "panel" && sscanf(rest.c_str(), "%d %d %d %d", &r, &g, &b, &a) == 4) {
             page->panel = 1;
             page->panel_colour = rgb(r, g, b, a);
@@ -105,7 +108,8 @@ static int fit(const std::string& text, const TextStyle* style, TextStyle* fitte
     return 1;
 }
 
-// Lays the lines out centred on the page, the block in the middle of its height.
+// Lays the lines out centred on the page, the block in the middle of its height or with its middle
+// on the row the page asks for, as near as the block and its panel fit inside the page.
 static int page_render(const Page* page, const std::string& name, Canvas* c)
 {
     *c = canvas_new((int)PAGE_W, (int)PAGE_H, Rgba{0, 0, 0, 0});
@@ -130,6 +134,11 @@ static int page_render(const Page* page, const std::string& name, Canvas* c)
         return 0;
     }
     float top = std::floor((PAGE_H - height) / 2);
+    if (page->middle > 0) {
+        // The panel reaches 8 pixels beyond the lines; the page's first and last rows stay clear.
+        float lowest = 9, highest = PAGE_H - 9 - height;
+        top = std::floor(std::clamp(page->middle - height / 2, lowest, std::max(lowest, highest)));
+    }
     if (page->panel) {
         for (int y = 0; y < c->height; y++) {
             float edge = std::min(y - (top - 8), (top + height + 8) - y);
@@ -195,6 +204,7 @@ static int greetings(const char* content_dir, const char* out_dir)
         return 0;
     }
     std::string header;
+    float middle = 0;
     std::vector<std::string> groups;
     char buffer[256];
     while (fgets(buffer, sizeof buffer, f)) {
@@ -203,6 +213,8 @@ static int greetings(const char* content_dir, const char* out_dir)
             continue;
         if (line.rfind("header ", 0) == 0)
             header = trim(line.substr(7));
+        else if (line.rfind("middle ", 0) == 0 && atof(line.c_str() + 7) > 0 && atof(line.c_str() + 7) < PAGE_H)
+            middle = (float)atof(line.c_str() + 7);
         else
             groups.push_back(line);
     }
@@ -216,6 +228,7 @@ static int greetings(const char* content_dir, const char* out_dir)
         Page page{};
         page.panel = 1;
         page.panel_colour = rgb(0, 0, 20, 150);
+        page.middle = middle;
         if (!header.empty())
             page.lines.push_back({&STYLE_SMALL, header, 0});
         page.lines.push_back({nullptr, "", 4});

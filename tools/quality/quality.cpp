@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "console/console.h"
-#include "console/glyphs.h"
+#include "platform/vga.h"
 #include "gfx2d/gfx2d.h"
 #include "metrics.h"
 
@@ -63,7 +63,7 @@ static const int ANSI_TO_INDEX[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 static std::vector<uint8_t> draw_cells(const Cells& cells)
 {
     std::vector<uint8_t> rgb(640 * 400 * 3);
-    console_draw_cells_rgb(cells.cell, cells.palette, rgb.data());
+    vga_draw_cells_rgb(cells.cell, cells.palette, rgb.data());
     return rgb;
 }
 
@@ -78,7 +78,7 @@ static Score score(const Picture& source, const Cells& cells, const std::string&
 static void show_cells(const uint32_t* pixels, Cells* cells)
 {
     convert_screen(pixels, cells->cell);
-    memcpy(cells->palette, console_palette, sizeof cells->palette);
+    memcpy(cells->palette, vga_palette, sizeof cells->palette);
 }
 
 // Every cell a space in the console colour nearest to the block's mean.
@@ -94,7 +94,7 @@ static void naive_cells(const uint32_t* pixels, Cells* cells)
         int n = console_nearest_colour(sum[0] / 9, sum[1] / 9, sum[2] / 9);
         cells->cell[i] = DisplayCell{' ', (uint8_t)(n * 17)};
     }
-    memcpy(cells->palette, console_palette, sizeof cells->palette);
+    memcpy(cells->palette, vga_palette, sizeof cells->palette);
 }
 
 // Reads text with ANSI colour sequences (SGR 0, 1 bright foreground, 5 bright background, 7 inverse,
@@ -107,7 +107,7 @@ static int parse_ansi(const std::string& text, Cells* cells)
         for (int u = 0; u < 0x10000; u++)
             from_unicode[u] = -1;
         for (int c = 255; c >= 0; c--)
-            from_unicode[console_unicode[c]] = c;
+            from_unicode[vga_unicode[c]] = c;
         ready = 1;
     }
     int fg = 7, bg = 0, bold = 0, blink = 0, inverse = 0, row = 0, col = 0, filled = 0;
@@ -200,7 +200,7 @@ static std::string chafa_symbols(void)
     std::string list = "space";
     for (int c = 1; c < 255; c++) {
         char item[16];
-        snprintf(item, sizeof item, "+u%04x", console_unicode[c]);
+        snprintf(item, sizeof item, "+u%04x", vga_unicode[c]);
         list += item;
     }
     return list;
@@ -259,7 +259,7 @@ int main(int argc, char** argv)
             } else {
                 // chafa picks from the console's colours; libcaca from its own (as its HTML export shows).
                 int caca = !strncmp(TOOL_COMMANDS[m], "img2txt", 7);
-                memcpy(cells.palette, caca ? CACA_PALETTE : console_palette, sizeof cells.palette);
+                memcpy(cells.palette, caca ? CACA_PALETTE : vga_palette, sizeof cells.palette);
                 std::string command = TOOL_COMMANDS[m];
                 if (!caca && !strstr(TOOL_COMMANDS[m], "--symbols"))
                     command += " --symbols " + symbols;

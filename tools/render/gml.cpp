@@ -1,4 +1,4 @@
-// gml.cpp -- kerv16-render --gml: frames of a GML replay at requested times, on a stepped clock
+// gml.cpp -- kerv16-render --gml: frames of a GML replay at requested times, on a stepped clock, and their timing
 #include "render.h"
 
 #include "console/console.h"
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <ctime>
 #include <vector>
 
 // ---- state ----
@@ -20,6 +21,10 @@ static struct {
     int step;                 // ms between frames
     const char* out;          // folder for the files
     int failed;               // a file could not be written
+    int bench;                // --bench: time every frame, in processor time (steady on a busy machine)
+    std::clock_t mark;        // the end of the last frame (first: before loading)
+    long frames;              // frames timed
+    double total_ms, worst_ms, worst_later_ms;  // worst_later_ms leaves out the first, which loads
 } replay;
 
 // ---- internal functions ----
@@ -44,6 +49,13 @@ static int parse_times(const char* text, int step)
 static void capture_write(const DisplayCell* cells)
 {
     long t = (long)clock_ticks();
+    if (replay.bench) {
+        double ms = (double)(std::clock() - replay.mark) * 1000.0 / CLOCKS_PER_SEC;
+        replay.total_ms += ms;
+        replay.worst_ms = std::max(replay.worst_ms, ms);
+        if (replay.frames++ > 0)
+            replay.worst_later_ms = std::max(replay.worst_later_ms, ms);
+    }
     while (replay.next < replay.times.size() && replay.times[replay.next] == t) {
         char path[4096];
         snprintf(path, sizeof path, "%s/t%ld.screen.png", replay.out, t);
@@ -55,17 +67,21 @@ static void capture_write(const DisplayCell* cells)
         replay.next++;
     }
     clock_advance((uint32_t)replay.step);
+    replay.mark = std::clock();  // writing the files is no part of the frame
 }
 
-static int capture_open(const char*) { return 1; }
-static void capture_grid(int, int, int) {}
-static int capture_no_key(void) { return 0; }
-static int capture_read_key(void) { return -1; }
-static void capture_close(void) {}
-
+// No keys, no sleep of its own: time passes as the frames step it.
 static const DisplayDriver capture_driver = {
-    "capture", capture_open, capture_grid, capture_write, capture_no_key, capture_read_key, capture_read_key,
-    capture_close, nullptr,
+    .name = "render",
+    .live = 0,
+    .open = nullptr,
+    .set_grid = nullptr,
+    .write_cells = capture_write,
+    .poll = nullptr,
+    .wait = nullptr,
+    .stats = nullptr,
+    .close = nullptr,
+    .own_text = 0,
 };
 
 // ---- public functions ----
@@ -84,20 +100,22 @@ int render_gml(int argc, char** argv)
             replay.out = value, i++;
         else if (!strcmp(argv[i], "--step") && value)
             replay.step = atoi(value), i++;
+        else if (!strcmp(argv[i], "--bench"))
+            replay.bench = 1;
         else {
             fprintf(stderr, "kerv16-render: unexpected argument %s\n", argv[i]);
             return 2;
         }
     }
-    if (!file || !times || !replay.out || replay.step <= 0) {
-        fprintf(stderr, "usage: kerv16-render --gml FILE --times T1,T2,... --out DIR [--step MS]\n");
+    if (!file || (!replay.bench && (!times || !replay.out)) || (times && !replay.out) || replay.step <= 0) {
+        fprintf(stderr, "usage: kerv16-render --gml FILE [--times T1,T2,... --out DIR] [--step MS] [--bench]\n");
         return 2;
     }
-    if (!parse_times(times, replay.step)) {
+    if (times && !parse_times(times, replay.step)) {
         fprintf(stderr, "kerv16-render: --times wants whole milliseconds separated by commas: %s\n", times);
         return 2;
     }
-    if (!render_make_dir(replay.out))
+    if (replay.out && !render_make_dir(replay.out))
         return 1;
     clock_use_manual(1);
     clock_set(0);
@@ -105,7 +123,12 @@ int render_gml(int argc, char** argv)
     screen_create();
     if (!load_cell_tables())
         return 1;
+    replay.mark = std::clock();
     gml_replay(file);
+    if (replay.bench && replay.frames)
+        printf("%s: %ld frames at a %d ms step; processor milliseconds per frame: mean %.3f, worst %.3f "
+               "(%.3f after the first, which loads the drawing)\n",
+               file, replay.frames, replay.step, replay.total_ms / replay.frames, replay.worst_ms, replay.worst_later_ms);
     if (replay.next < replay.times.size())
         fprintf(stderr, "kerv16-render: times from %ld ms on lie past the 16 s replay\n", replay.times[replay.next]);
     if (replay.failed) {

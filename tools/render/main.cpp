@@ -3,20 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
-
-int render_make_dir(const char* dir)
-{
-    std::error_code err;
-    std::filesystem::create_directories(dir, err);
-    if (err || !std::filesystem::is_directory(dir)) {
-        fprintf(stderr, "kerv16-render: cannot make the output folder %s: %s\n", dir,
-                err ? err.message().c_str() : "a file of that name is in the way");
-        return 0;
-    }
-    return 1;
-}
 
 static void usage(FILE* out)
 {
@@ -28,7 +14,8 @@ static void usage(FILE* out)
             "                                                 mean grey and in-cell detail\n"
             "  --sheet OUT.png [--step MS] [--until MS]       a frame every 6 s as one contact sheet\n"
             "  --bench [--step MS] [--until MS]               time every scene of the show\n"
-            "  --gml FILE --times T1,... --out DIR            frames of a GML replay\n");
+            "  --gml FILE --times T1,... --out DIR            frames of a GML replay\n"
+            "  --gml FILE --bench [--step MS]                 time every frame of a GML replay\n");
 }
 
 int main(int argc, char** argv)

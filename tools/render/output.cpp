@@ -1,10 +1,11 @@
-// output.cpp -- what the renderer writes: PNG pictures of the Screen and of the cells, and raw cell files
+// output.cpp -- what the renderer writes: PNG pictures of the Screen and of the cells, raw cell files, and their folder
 #include "render.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
-#include "console/console.h"
 #include "gfx2d/gfx2d.h"
 
 #include "stb_image_write.h"
@@ -31,17 +32,11 @@ int render_write_screen_png(const char* path, const uint32_t* pixels)
     return render_write_png(path, rgb.data(), SCREEN_W, SCREEN_H);
 }
 
-// Each cell as its 8 x 8 glyph, ink in the foreground colour on the background colour.
-void render_draw_cells(const DisplayCell* cells, uint8_t* rgb)
-{
-    console_draw_cells_rgb(cells, console_palette, rgb);
-}
-
 int render_write_cells_png(const char* path, const DisplayCell* cells)
 {
-    std::vector<uint8_t> rgb((size_t)RENDER_CELLS_W * RENDER_CELLS_H * 3);
-    render_draw_cells(cells, rgb.data());
-    return render_write_png(path, rgb.data(), RENDER_CELLS_W, RENDER_CELLS_H);
+    std::vector<uint8_t> rgb((size_t)VGA_PIXELS_W * VGA_PIXELS_H * 3);
+    vga_draw_cells_rgb(cells, vga_palette, rgb.data());
+    return render_write_png(path, rgb.data(), VGA_PIXELS_W, VGA_PIXELS_H);
 }
 
 int render_write_cells_bin(const char* path, const DisplayCell* cells)
@@ -58,4 +53,16 @@ int render_write_cells_bin(const char* path, const DisplayCell* cells)
     if (!ok)
         fprintf(stderr, "kerv16-render: cannot write %s\n", path);
     return ok;
+}
+
+int render_make_dir(const char* dir)
+{
+    std::error_code err;
+    std::filesystem::create_directories(dir, err);
+    if (err || !std::filesystem::is_directory(dir)) {
+        fprintf(stderr, "kerv16-render: cannot make the output folder %s: %s\n", dir,
+                err ? err.message().c_str() : "a file of that name is in the way");
+        return 0;
+    }
+    return 1;
 }

@@ -2,23 +2,17 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/display.h"
+#include "platform/vga.h"
 
 // Modes; each takes the whole command line and returns the exit status.
 int render_picture(int argc, char** argv);  // --picture FILE --cells OUT.bin --png OUT.png
 int render_show(int argc, char** argv);     // --times / --log / --bench over the show
 int render_gml(int argc, char** argv);      // --gml FILE --times ... --out DIR
 
-enum {
-    RENDER_CELLS_W = DISPLAY_COLS * 8,  // the cells drawn with the 8 x 8 glyphs: 640 x 400 pixels
-    RENDER_CELLS_H = DISPLAY_ROWS * 8,
-};
-
 // Shared output helpers.
 int render_write_png(const char* path, const uint8_t* rgb, int width, int height);  // 1 on success
 int render_write_screen_png(const char* path, const uint32_t* pixels);              // 240 x 150
 int render_write_cells_png(const char* path, const DisplayCell* cells);             // 640 x 400, 8 x 8 glyphs
-void render_draw_cells(const DisplayCell* cells, uint8_t* rgb);                       // into 640 x 400 x 3 bytes
 int render_write_cells_bin(const char* path, const DisplayCell* cells);             // 4000 x (char, attr)
 int render_make_dir(const char* dir);  // the output folder and its parents; 1 when it is there (else reported)
 
@@ -26,8 +20,8 @@ int render_make_dir(const char* dir);  // the output folder and its parents; 1 w
 enum {
     SHEET_EVERY_MS = 6000,  // demo time between two tiles
     SHEET_COLUMNS = 6,
-    SHEET_TILE_W = RENDER_CELLS_W / 2,
-    SHEET_TILE_H = RENDER_CELLS_H / 2,
+    SHEET_TILE_W = VGA_PIXELS_W / 2,
+    SHEET_TILE_H = VGA_PIXELS_H / 2,
     SHEET_LABEL_H = 12,  // one line of 8 x 8 glyphs below each tile
     SHEET_GAP = 4,       // black around and between tiles
 };

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "console/console.h"
-#include "console/glyphs.h"
+#include "platform/vga.h"
 
 // ---- state ----
 
@@ -18,11 +18,11 @@ static std::vector<long> tile_times;
 
 static void put_text(uint8_t* rgb, int width, int x0, int y0, const char* text)
 {
-    const uint8_t* ink = console_palette[15];
+    const uint8_t* ink = vga_palette[15];
     for (int i = 0; text[i]; i++)
         for (int y = 0; y < 8; y++)
             for (int x = 0; x < 8; x++)
-                if (console_font8x8[(uint8_t)text[i]][y] >> (7 - x) & 1) {
+                if (vga_font8x8[(uint8_t)text[i]][y] >> (7 - x) & 1) {
                     uint8_t* out = &rgb[((size_t)(y0 + y) * width + x0 + 8 * i + x) * 3];
                     out[0] = ink[0], out[1] = ink[1], out[2] = ink[2];
                 }
@@ -40,8 +40,8 @@ void sheet_layout(int count, int* width, int* height)
 
 void sheet_add(const DisplayCell* cells, long t)
 {
-    std::vector<uint8_t> full((size_t)RENDER_CELLS_W * RENDER_CELLS_H * 3);
-    render_draw_cells(cells, full.data());
+    std::vector<uint8_t> full((size_t)VGA_PIXELS_W * VGA_PIXELS_H * 3);
+    vga_draw_cells_rgb(cells, vga_palette, full.data());
     // Each tile pixel is the mean of a 2 x 2 square of the 8 x 8 glyph drawing.
     std::vector<uint8_t> tile((size_t)SHEET_TILE_W * SHEET_TILE_H * 3);
     for (int y = 0; y < SHEET_TILE_H; y++)
@@ -49,7 +49,7 @@ void sheet_add(const DisplayCell* cells, long t)
             for (int c = 0; c < 3; c++) {
                 int sum = 0;
                 for (int k = 0; k < 4; k++)
-                    sum += full[((size_t)(2 * y + k / 2) * RENDER_CELLS_W + 2 * x + k % 2) * 3 + c];
+                    sum += full[((size_t)(2 * y + k / 2) * VGA_PIXELS_W + 2 * x + k % 2) * 3 + c];
                 tile[((size_t)y * SHEET_TILE_W + x) * 3 + c] = (uint8_t)((sum + 2) / 4);
             }
     tiles.push_back(std::move(tile));

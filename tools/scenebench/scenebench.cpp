@@ -6,6 +6,7 @@
 #include <ctime>
 #include <map>
 
+#include "assets/assets.h"
 #include "console/console.h"
 #include "demo/demo.h"
 #include "platform/clock.h"

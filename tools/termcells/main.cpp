@@ -4,7 +4,7 @@
 // cells they cover: a cell's quadrant (4 x 4 glyph pixels) mixes its two colours by the ink it holds.
 #include <cstdio>
 
-#include "console/glyphs.h"
+#include "platform/vga.h"
 
 // ---- internal functions ----
 
@@ -13,7 +13,7 @@ static int ink(int ch, int x0, int y0)
     int n = 0;
     for (int y = y0; y < y0 + 4; y++)
         for (int x = x0; x < x0 + 4; x++)
-            n += (console_font8x8[ch][y] >> (7 - x)) & 1;
+            n += (vga_font8x8[ch][y] >> (7 - x)) & 1;
     return n;
 }
 

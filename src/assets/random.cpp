@@ -1,5 +1,5 @@
 // random.cpp -- the one shared pseudo-random sequence; every draw of the program comes from it
-#include "demo/random.h"
+#include "assets/random.h"
 
 uint32_t rand_state = 1;
 

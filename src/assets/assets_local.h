@@ -1,7 +1,7 @@
-// demo_local.h -- what only the files of demo control share: the asset table's rows and the operations it calls
+// assets_local.h -- what only the asset table's files share: its rows and the operations it calls
 #pragma once
 
-#include "demo/assets.h"
+#include "assets/assets.h"
 
 // ---- types ----
 

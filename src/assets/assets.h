@@ -23,3 +23,7 @@ extern Mesh sky_mesh;                            // "data/sky.bof|data/underwate
 void load_assets(void);             // every row in table order; a file that fails is reported by its loader
 void setup_letter_materials(void);  // after load_assets: scales, textures and smooths the letters
 void free_assets(void);             // every row in table order, then the texture table
+
+// The live mode: the picture of the row named `name` ("data/credz1.tga") loaded anew from `path`.
+// The row keeps its picture when the new one does not load (its loader says why). 1 when replaced.
+int assets_reload_picture(const char* name, const char* path);

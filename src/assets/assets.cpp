@@ -1,6 +1,6 @@
 // assets.cpp -- the asset table: every picture and mesh of the show, loaded at start-up and released at shut-down
-#include "demo/demo_local.h"
-#include "platform/display.h"
+#include "assets/assets_local.h"
+#include "platform/msg.h"
 
 #include <cstring>
 
@@ -140,4 +140,21 @@ void free_assets(void)
     for (const AssetRow* row = asset_table; row->target; row++)
         free_row(row);
     asset_ops.texture_free_all();
+}
+
+int assets_reload_picture(const char* name, const char* path)
+{
+    for (const AssetRow* row = asset_table; row->target; row++) {
+        if (row->kind != ASSET_IMAGE || strcmp(row->name, name) != 0)
+            continue;
+        Image fresh = {};
+        asset_ops.image_load(path, &fresh);
+        if (!fresh.pixels)
+            return 0;
+        Image* image = (Image*)row->target;
+        asset_ops.image_free(image);
+        *image = fresh;
+        return 1;
+    }
+    return 0;
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo_local.h"
+#include "assets/assets_local.h"
 
 namespace {
 
