@@ -118,6 +118,9 @@ void terminal_encoder_init(TerminalEncoder* enc, int cols, int rows, int colours
 // capacity >= TERMINAL_FRAME_BYTES; with less it returns 0 and changes nothing.
 size_t terminal_encode_frame(TerminalEncoder* enc, const DisplayCell* cells, char* out, size_t capacity);
 
+// The decimal digits of v at p (no terminator); returns the byte after them.
+char* terminal_put_uint(char* p, unsigned v);
+
 // The bytes of glyph (code page 437 byte or TERMINAL_GLYPH_QUADRANTS + mask) as sent in the given
 // charset; returns their count (1-6).
 int terminal_glyph(unsigned glyph, int charset, char* out);

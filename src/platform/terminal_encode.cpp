@@ -156,18 +156,6 @@ static char ascii_quadrants(unsigned mask)
     return LOOK[mask & 15];
 }
 
-static char* put_uint(char* p, unsigned v)
-{
-    char digits[10];
-    int n = 0;
-    do {
-        digits[n++] = (char)('0' + v % 10);
-        v /= 10;
-    } while (v);
-    while (n)
-        *p++ = digits[--n];
-    return p;
-}
 
 static int digit_count(unsigned v) { return v >= 100 ? 3 : v >= 10 ? 2 : 1; }
 
@@ -195,7 +183,7 @@ static char* put_move(char* p, int n, char final)
     *p++ = '\x1b';
     *p++ = '[';
     if (n > 1)
-        p = put_uint(p, (unsigned)n);
+        p = terminal_put_uint(p, (unsigned)n);
     *p++ = final;
     return p;
 }
@@ -225,9 +213,9 @@ static char* move_cursor(TerminalEncoder* enc, char* p, int x, int y)
     if (way == 0) {
         *p++ = '\x1b';
         *p++ = '[';
-        p = put_uint(p, (unsigned)(y + 1));
+        p = terminal_put_uint(p, (unsigned)(y + 1));
         *p++ = ';';
-        p = put_uint(p, (unsigned)(x + 1));
+        p = terminal_put_uint(p, (unsigned)(x + 1));
         *p++ = 'H';
     } else {
         if (vertical == 'D') {
@@ -264,12 +252,12 @@ static char* put_colour(const TerminalEncoder* enc, char* p, uint32_t c, int bac
         *p++ = '2';
         for (int i = 0; i < 3; i++) {
             *p++ = ';';
-            p = put_uint(p, rgb[i]);
+            p = terminal_put_uint(p, rgb[i]);
         }
         return p;
     }
     unsigned base = background ? (c & 8 ? 100u : 40u) : (c & 8 ? 90u : 30u);
-    return put_uint(p, base + ansi_colour((int)c));
+    return terminal_put_uint(p, base + ansi_colour((int)c));
 }
 
 static char* set_colours(TerminalEncoder* enc, char* p, uint32_t fg, uint32_t bg)
@@ -563,6 +551,19 @@ static void put_text_lines(const TerminalLayout* layout, const DisplayText* text
 }
 
 // ---- public functions ----
+
+char* terminal_put_uint(char* p, unsigned v)
+{
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = (char)('0' + v % 10);
+        v /= 10;
+    } while (v);
+    while (n)
+        *p++ = digits[--n];
+    return p;
+}
 
 void terminal_encoder_init(TerminalEncoder* enc, int cols, int rows, int colours, int charset)
 {

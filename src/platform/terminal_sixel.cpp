@@ -1,5 +1,6 @@
 // terminal_sixel.cpp -- the pixel path's placement and its sixel encoder: console cells to DEC sixel bands in the 16 colour registers
 #include "platform/terminal_pixels.h"
+#include "platform/terminal.h"
 
 #include <cstdio>
 #include <cstring>
@@ -36,26 +37,13 @@ static void draw_line(const DisplayCell* cells, int scale, int y, uint8_t* line)
     }
 }
 
-static char* put_int(char* p, int v)
-{
-    char digits[12];
-    int n = 0;
-    do {
-        digits[n++] = (char)('0' + v % 10);
-        v /= 10;
-    } while (v);
-    while (n)
-        *p++ = digits[--n];
-    return p;
-}
-
 // One run of `count` equal sixels: repeated by hand up to 3 (shorter than "!n").
 static char* put_run(char* p, int sixel, int count)
 {
     char c = (char)('?' + sixel);
     if (count > 3) {
         *p++ = '!';
-        p = put_int(p, count);
+        p = terminal_put_uint(p, (unsigned)count);
         *p++ = c;
     } else {
         while (count--)
@@ -126,12 +114,12 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
     for (int c = 0; c < 16; c++)
         if (count[c] || c == bg) {
             *p++ = '#';
-            p = put_int(p, reg[c]);
+            p = terminal_put_uint(p, (unsigned)reg[c]);
             *p++ = ';';
             *p++ = '2';
             for (int k = 0; k < 3; k++) {
                 *p++ = ';';
-                p = put_int(p, (vga_palette[c][k] * 100 + 127) / 255);
+                p = terminal_put_uint(p, (unsigned)((vga_palette[c][k] * 100 + 127) / 255));
             }
         }
     for (int band = y0; band < y1; band += SIXEL_BAND) {
@@ -163,7 +151,7 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
             if (end - p < (ptrdiff_t)SIXEL_MAX_CHARS)
                 return 0;
             *p++ = '#';
-            p = put_int(p, reg[base]);
+            p = terminal_put_uint(p, (unsigned)reg[base]);
             p = put_run(p, (1 << rows) - 1, w);
             first = 0;
         }
@@ -185,7 +173,7 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
                 *p++ = '$';   // back to the band's start for the next colour
             first = 0;
             *p++ = '#';
-            p = put_int(p, reg[c]);
+            p = terminal_put_uint(p, (unsigned)reg[c]);
             const uint8_t* bits = band_bits[c];
             int last = w;
             while (last > 0 && bits[last - 1] == 0)
