@@ -518,6 +518,7 @@ int terminal_session_ready(void)
             return 0;
         continued = 0;
         enter_terminal();
+        resized = 1;   // stopped, it was not told of resizes made meanwhile in the shell
     }
     if (!switched)
         return 0;
@@ -582,7 +583,9 @@ int terminal_session_wait(int ms)
 void terminal_session_detect(void)
 {
     TerminalSession* s = &terminal_session;
-    if (!s->open || !s->tty || s->asked)
+    // The answers come back on the terminal's input: with the keyboard not a raw terminal they would
+    // be echoed onto the screen and left for the shell.
+    if (!s->open || !s->tty || s->asked || !term.raw)
         return;
     s->asked = 1;
     char q[512];

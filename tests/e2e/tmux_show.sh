@@ -4,7 +4,9 @@
 # the same terminal settings as before. "storm" first sends a storm of terminal input that holds no
 # lone Escape (replies, mouse reports, focus events, pastes, Alt+keys, random sequences, garbage) and
 # 1000 resize signals in a second: the show must draw on through it, and one Escape then end it.
-# usage: tmux_show.sh path/to/kerv16 escape|sigterm|storm   (run from the folder holding data/)
+# "suspend" stops the show with Ctrl+Z, widens the window to 160 x 50 while the shell has the terminal
+# and brings it back with fg: it must fill the new width.
+# usage: tmux_show.sh path/to/kerv16 escape|sigterm|storm|suspend   (run from the folder holding data/)
 set -u
 SHOW=$1
 HOW=$2
@@ -19,25 +21,35 @@ fail() { echo "FAIL ($HOW): $*"; echo "--- pane:"; tmux -L "$SOCK" capture-pane 
 pane() { tmux -L "$SOCK" display -p -t e2e "$1"; }
 
 # The pane runs a small script: settings before, the show (its own pid recorded), its status, settings after.
+# To suspend, the script has job control, as a shell at a prompt does, and waits for the go to fg.
 cat > "$T/pane.sh" <<'PANE'
 stty -a > "$T/before"
+[ "$HOW" = suspend ] && set -m
 sh -c 'echo $$ > "$1/pid"; exec "$2" --stats' sh "$T" "$SHOW" 2> "$T/stderr"
-echo $? > "$T/status"
+status=$?
+if [ "$HOW" = suspend ]; then
+    while [ ! -e "$T/go" ]; do sleep 0.1; done
+    fg > /dev/null
+    status=$?
+fi
+echo $status > "$T/status"
 stty -a > "$T/after"
 exec sleep 600
 PANE
 
 colours=""
 [ "$HOW" = sigterm ] && colours="COLORTERM=truecolor"
+shell=sh
+[ "$HOW" = suspend ] && shell=bash   # job control in a script
 tmux -u -L "$SOCK" -f /dev/null new-session -d -x 80 -y 50 -s e2e \
-    "env T='$T' SHOW='$SHOW' LC_ALL=C.UTF-8 $colours sh '$T/pane.sh'" || fail "tmux did not start"
+    "env T='$T' SHOW='$SHOW' HOW='$HOW' LC_ALL=C.UTF-8 $colours $shell '$T/pane.sh'" || fail "tmux did not start"
 
-# Rows of the pane with all 80 cells written (-N keeps written trailing blanks, drops untouched cells).
+# Rows of the pane with all WIDTH (80) cells written (-N keeps written trailing blanks, drops untouched cells).
 full_rows() {
     tmux -L "$SOCK" capture-pane -p -e -N -t e2e | python3 -c '
 import re, sys
 rows = sys.stdin.buffer.read().decode("utf-8", "replace").split("\n")
-print(sum(len(re.sub("\x1b\\[[0-9;]*m", "", r)) == 80 for r in rows[:50]))'
+print(sum(len(re.sub("\x1b\\[[0-9;]*m", "", r)) == int(sys.argv[1]) for r in rows[:50]))' "${1:-80}"
 }
 
 # Wait for frames: the alternate screen, a hidden cursor and all 50 rows of 80 coloured cells.
@@ -97,8 +109,30 @@ PY
     [ -s "$T/status" ] && fail "the storm ended the show: status $(cat "$T/status")"
 }
 
+# Ctrl+Z, a wider window while the show is stopped (so it gets no resize signal), fg: the show must read
+# the size again and fill all 160 columns.
+suspend() {
+    tmux -L "$SOCK" send-keys -t e2e C-z
+    i=0
+    while [ "$(pane '#{alternate_on}')" = 1 ] && [ $i -lt 50 ]; do i=$((i + 1)); sleep 0.1; done
+    [ "$(pane '#{alternate_on}')" = 0 ] || fail "Ctrl+Z left the alternate screen on"
+    tmux -L "$SOCK" resize-window -t e2e -x 160 -y 50
+    sleep 0.5
+    touch "$T/go"
+    i=0
+    rows=0
+    while [ $i -lt 50 ]; do
+        i=$((i + 1))
+        sleep 0.1
+        rows=$(full_rows 160)
+        [ "$rows" -ge 50 ] && break
+    done
+    [ "$rows" -ge 50 ] || fail "after fg the picture does not fill 160 columns (full rows: $rows)"
+}
+
 case "$HOW" in
 escape) tmux -L "$SOCK" send-keys -t e2e Escape; want=0 ;;
+suspend) suspend; tmux -L "$SOCK" send-keys -t e2e Escape; want=0 ;;
 storm) storm; tmux -L "$SOCK" send-keys -t e2e Escape; want=0 ;;
 sigterm) kill -TERM "$(cat "$T/pid")"; want=143 ;;
 *) fail "unknown way out" ;;
@@ -111,9 +145,11 @@ status=$(cat "$T/status")
 [ "$status" = "$want" ] || fail "exit status $status, expected $want"
 [ "$(pane '#{alternate_on}')" = 0 ] || fail "still on the alternate screen"
 [ "$(pane '#{cursor_flag}')" = 1 ] || fail "cursor still hidden"
+# (the size aside: the suspended show comes back to a wider window)
+sed -i 's/rows [0-9]*; columns [0-9]*;//' "$T/before" "$T/after"
 cmp -s "$T/before" "$T/after" || { diff "$T/before" "$T/after"; fail "stty -a differs"; }
 # Nothing of the show is left on the normal screen, and it did not scroll.
 junk=$(tmux -L "$SOCK" capture-pane -p -t e2e | tr -d ' \n')
-[ -z "$junk" ] || fail "the normal screen holds: $junk"
+[ "$HOW" = suspend ] || [ -z "$junk" ] || fail "the normal screen holds: $junk"
 grep -q "frames in" "$T/stderr" || fail "no --stats line"
 echo "ok ($HOW): $(cat "$T/stderr")"
