@@ -31,23 +31,13 @@ ComposeInfo compose_info;
 
 // ---- internal functions ----
 
-// Truncation towards zero; values beyond the int range (or not a number) clamp instead of overflowing.
-static int trunc_int(double v)
-{
-    if (v >= 2147483647.0)
-        return INT_MAX;
-    if (v > -2147483649.0)
-        return (int)v;
-    return v <= -2147483649.0 ? INT_MIN : 0;
-}
-
 // A track value drawn in this frame: its integer part, or -1 when the random draw pushes the
 // fraction over the next whole number. Draws one number from the shared generator.
 static int flicker(float value)
 {
-    int whole = trunc_int(value);
+    int whole = demo_trunc_int(value);
     int r = demo_rand();
-    if (trunc_int(r / FLICKER_DIVISOR + (double)value) != whole)
+    if (demo_trunc_int(r / FLICKER_DIVISOR + (double)value) != whole)
         return -1;
     return whole;
 }
@@ -56,7 +46,7 @@ static void dispatch_scene(int t, int scene, int part, float time, float var)
 {
     switch (scene) {
     case SCENE_WATER:
-        scene_water(t, part, trunc_int(var), time);
+        scene_water(t, part, demo_trunc_int(var), time);
         break;
     case SCENE_FLASH:
         scene_flash();
@@ -73,7 +63,7 @@ static void dispatch_scene(int t, int scene, int part, float time, float var)
     case SCENE_END:
         if (part == PART_END)
             end_flag = 1;
-        scene_water(t, part, trunc_int(var), time);
+        scene_water(t, part, demo_trunc_int(var), time);
         end_sequence(var);
         break;
     default:
@@ -83,6 +73,15 @@ static void dispatch_scene(int t, int scene, int part, float time, float var)
 }
 
 // ---- public functions ----
+
+int demo_trunc_int(double v)
+{
+    if (v >= 2147483647.0)
+        return INT_MAX;
+    if (v > -2147483649.0)
+        return (int)v;
+    return v <= -2147483649.0 ? INT_MIN : 0;
+}
 
 int sync_setup(void)
 {
@@ -102,8 +101,8 @@ void compose_frame(int t)
     ComposeInfo* info = &compose_info;
     info->t = t;
     info->row = row;
-    info->scene = trunc_int(sync_get_value(show_tracks[TRACK_SCENE], row));
-    info->part = trunc_int(sync_get_value(show_tracks[TRACK_PART], row));
+    info->scene = demo_trunc_int(sync_get_value(show_tracks[TRACK_SCENE], row));
+    info->part = demo_trunc_int(sync_get_value(show_tracks[TRACK_PART], row));
     info->time = sync_get_value(show_tracks[TRACK_TIME], row);
     info->var = sync_get_value(show_tracks[TRACK_VAR], row);
     // Both flicker draws come before the scene draws from the same sequence.

@@ -124,3 +124,6 @@ extern ComposeInfo compose_info;
 
 int sync_setup(void);         // 0 when the sync device cannot be created ("sync failed!")
 void compose_frame(int t);    // draws and presents the frame of demo time t (ms)
+// A track value's whole part, truncated towards zero; beyond the int range (or not a number) it
+// clamps instead of overflowing.
+int demo_trunc_int(double v);

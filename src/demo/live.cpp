@@ -73,6 +73,7 @@ static struct {
     unsigned pages_running;          // the rows the running tool letters
     uint32_t tool_started;           // clock when it started
     int paused;                      // 1: the demo time stands at pause_ms
+    int held_at_end;                 // 1: paused by the end of the timeline, so a seek plays on
     int pause_ms;
     int loop_start, loop_end;        // ms; a loop plays while 0 <= start < end
     int figures;                     // 1: the line of figures shows (Tab)
@@ -278,14 +279,14 @@ static void figures_line(int t, char* out, size_t size)
     char time[16], beat[48] = "-";
     format_time(time, sizeof time, t);
     double beats = (t - live.offset * 1000.0) / beat_ms();
-    if (beats >= 0) {
+    if (beats >= 0 && beats < 1e15) {   // an offset far off leaves no bar to name
         long long whole = (long long)beats;
         snprintf(beat, sizeof beat, "%lld:%lld", whole / live.beats + 1, whole % live.beats + 1);
     }
     float row = (float)t * ROWS_PER_MS;
     snprintf(out, size, "%s %s row %d | scene %d part %d | time %.3g var %.3g overlay %.3g greet %.3g", time, beat,
-             (int)row, (int)sync_get_value(show_tracks[TRACK_SCENE], row),
-             (int)sync_get_value(show_tracks[TRACK_PART], row), sync_get_value(show_tracks[TRACK_TIME], row),
+             (int)row, demo_trunc_int(sync_get_value(show_tracks[TRACK_SCENE], row)),
+             demo_trunc_int(sync_get_value(show_tracks[TRACK_PART], row)), sync_get_value(show_tracks[TRACK_TIME], row),
              sync_get_value(show_tracks[TRACK_VAR], row), sync_get_value(show_tracks[TRACK_OVERLAY], row),
              sync_get_value(show_tracks[TRACK_GREET], row));
 }
@@ -420,6 +421,8 @@ int live_frame_time(uint32_t now)
     if (looped != t) {
         start_tick = now - (uint32_t)looped;
         t = looped;
+        if (live.paused)
+            live.pause_ms = looped;   // the keys work from the time shown
     }
     music_follow(t, now, live.paused);
     set_lines(t, now);
@@ -452,6 +455,7 @@ void live_hold_end(void)
     end_flag = 0;
     if (!live.paused) {
         live.paused = 1;
+        live.held_at_end = 1;
         live.pause_ms = (int)(clock_ticks() - start_tick);
         set_note("the end of the timeline: Home or a seek plays on");
     }
@@ -470,10 +474,13 @@ int live_handle_key(int k, int k2)
         case KEY_HOME: seek_to(0); break;
         default: return 0;
         }
+        if (live.held_at_end)
+            live.paused = live.held_at_end = 0;   // seek_to has set the clock to the new time
         return 1;
     }
     switch (k) {
     case KEY_SPACE:
+        live.held_at_end = 0;
         if (live.paused) {
             live.paused = 0;
             start_tick = clock_ticks() - (uint32_t)live.pause_ms;

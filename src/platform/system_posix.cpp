@@ -71,8 +71,15 @@ void sys_spawn_stop(void)
 {
     if (child <= 0)
         return;
+    // A tool that ignores the request (or is stopped) is killed after half a second: the show
+    // never waits on it for longer.
     kill(child, SIGTERM);
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    for (int i = 0; i < 50 && waitpid(child, nullptr, WNOHANG) == 0; i++)
+        usleep(10000);
+    if (waitpid(child, nullptr, WNOHANG) == 0) {
+        kill(child, SIGKILL);
+        while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
     }
     child = -1;
 }

@@ -92,6 +92,22 @@ TEST_F(LiveTest, ABadSaveKeepsTheTracksThatPlayedAndRaisesTheStatusLine)
     EXPECT_EQ(bottom_line(), "");
 }
 
+TEST_F(LiveTest, HeldAtTheEndASeekPlaysOn)
+{
+    live_hold_end();
+    clock_advance(500);
+    EXPECT_EQ(live_frame_time(clock_ticks()), 12000);   // held
+    EXPECT_EQ(live_handle_key(KEY_PREFIX, KEY_HOME), 1);
+    clock_advance(17);
+    EXPECT_EQ(live_frame_time(clock_ticks()), 17);
+    // A pause of one's own stays a pause across seeks.
+    EXPECT_EQ(live_handle_key(KEY_SPACE, 0), 1);
+    EXPECT_EQ(live_handle_key(KEY_PREFIX, KEY_RIGHT), 1);
+    clock_advance(100);
+    EXPECT_EQ(live_frame_time(clock_ticks()), 1017);
+    EXPECT_EQ(live_handle_key(KEY_SPACE, 0), 1);
+}
+
 TEST(LiveLoop, WrapsFromItsEndBackByItsLength)
 {
     EXPECT_EQ(live_loop_time(5000, -1, 4000), 5000);   // no start: no loop
