@@ -182,4 +182,24 @@ TEST_F(PixelsOnPty, ATerminalThatAnswersNothingGetsTheTextLayouts)
     EXPECT_EQ(keys, std::vector<int>());
 }
 
+// With the keyboard elsewhere the answers would be echoed by the terminal and left for the shell:
+// nothing is asked.
+TEST_F(PixelsOnPty, NothingIsAskedWhenTheInputIsNotTheTerminal)
+{
+    int nothing = open("/dev/null", O_RDONLY);
+    dup2(nothing, STDIN_FILENO);
+    close(nothing);
+    ASSERT_TRUE(display_select("terminal", nullptr));
+    display_open("t");
+    static DisplayCell cells[DISPLAY_CELLS];
+    display_write(cells);
+    bool drawn = wait_for_end("\x1b[?2026l");
+    std::string out = output();
+    restore_stdio();
+
+    EXPECT_TRUE(drawn);
+    EXPECT_EQ(out.find("\x1b[c"), std::string::npos);
+    EXPECT_EQ(out.find("\x1b_G"), std::string::npos);
+}
+
 }  // namespace
