@@ -11,6 +11,7 @@ enum {
     SIXEL_MAX_SCALE = 4,                           // the widest picture the encoder's lines hold: 640 x 4
     SIXEL_MAX_W = VGA_PIXELS_W * SIXEL_MAX_SCALE,
     SIXEL_BAND = 6,                                // pixel rows per sixel
+    SIXEL_HEAD_MAX = 64 + 16 * 18,                 // cursor move, header and all 16 registers
     SIXEL_MAX_CHARS = 48,                          // the most one run or one command can take
 };
 
@@ -86,7 +87,7 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
 {
     int full_w = VGA_PIXELS_W * scale, w = x1 - x0;
     if (scale < 1 || scale > SIXEL_MAX_SCALE || x0 < 0 || x1 > full_w || x0 >= x1 || y0 < 0 ||
-        y1 > VGA_PIXELS_H * scale || y0 >= y1 || capacity < 256)
+        y1 > VGA_PIXELS_H * scale || y0 >= y1 || capacity < SIXEL_HEAD_MAX)
         return 0;
     char* p = out;
     char* end = out + capacity;
@@ -186,6 +187,8 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
                 x += run;
             }
         }
+        if (end - p < 8)
+            return 0;
         if (band + SIXEL_BAND < y1)
             *p++ = '-';   // the next band; none after the last, so the image ends where it should
     }

@@ -293,6 +293,15 @@ TEST(TerminalPixels, SixelDecodesToTheDrawingWithinThePercentRounding)
     }
     // Too little room: nothing, rather than a picture cut short.
     EXPECT_EQ(terminal_sixel_encode(cells.data(), 1, 0, 640, 0, 400, 0, 0, out, 4000), 0u);
+    // Every room from nothing up: either a whole picture within it or nothing, never a byte beyond;
+    // a blank picture at scale 4 is little but the ends of its 267 bands.
+    std::vector<DisplayCell> blank(DISPLAY_CELLS, DisplayCell{0, 0});
+    for (size_t room = 0; room < 1000; room += 13) {
+        std::vector<char> small(room + 1024, '\x7f');
+        size_t n = terminal_sixel_encode(blank.data(), 4, 0, 2560, 0, 1600, 0, 0, small.data(), room);
+        EXPECT_LE(n, room);
+        ASSERT_EQ(small[room], '\x7f') << room;
+    }
 }
 
 // PNG read back: chunks and their CRCs, the zlib stream inflated, filters none and up, 4-bit palette.
