@@ -5,7 +5,7 @@
 // usage: node page_test.js DIST REF_DIR NATIVE_MS [--whole-show] [--shot PNG]
 //   DIST       the page's folder (index.html, kerv16.js, kerv16.wasm, kerv16.data)
 //   REF_DIR    the renderer's frames: t<MS>.cells.png for every MS in FROZEN_TIMES
-//   NATIVE_MS  the native renderer's mean ms a frame over the show (composition and conversion), for the ratio
+//   NATIVE_MS  the native build's mean ms a frame over the show (drawing alone, wall clock), for the ratio
 //   --whole-show  also plays the whole show in real time and reports frames per second
 //   --shot PNG    writes a screenshot of the page at one frozen time
 // The pages are served from 127.0.0.1 by a server of this script's own, closed at the end.
@@ -162,6 +162,45 @@ async function frozenFrames(context, base) {
   }
 }
 
+// At a device pixel ratio of 1.5 the canvas must still be whole squares of screen pixels: 1000 x 700 CSS
+// pixels are 1500 x 1050 device pixels, so scale 2 (1280 x 800) at (110, 125), black around it.
+async function sharpAtFractionalRatio(base) {
+  const context = await launch({ width: 1000, height: 700 }, 1.5);
+  const page = await context.newPage();
+  await page.goto(`${base}?t=40000`);
+  await page.waitForSelector('body[data-state="still"]', { timeout: 120000 });
+  const shot = await page.screenshot({ scale: 'device' });
+  const r = await page.evaluate(async (url) => {
+    const image = new Image();
+    image.src = url;
+    await image.decode();
+    const c = document.createElement('canvas');
+    c.width = image.width;
+    c.height = image.height;
+    const cc = c.getContext('2d');
+    cc.drawImage(image, 0, 0);
+    const got = cc.getImageData(0, 0, c.width, c.height).data;
+    const want = document.getElementById('screen').getContext('2d').getImageData(0, 0, 640, 400).data;
+    let differ = 0, border = 0;
+    for (let y = 0; y < c.height; y++)
+      for (let x = 0; x < c.width; x++) {
+        const i = 4 * (y * c.width + x), u = x - 110, v = y - 125;
+        if (u >= 0 && u < 1280 && v >= 0 && v < 800) {
+          const j = 4 * ((v >> 1) * 640 + (u >> 1));
+          if (got[i] !== want[j] || got[i + 1] !== want[j + 1] || got[i + 2] !== want[j + 2])
+            differ++;
+        } else if (got[i] || got[i + 1] || got[i + 2]) {
+          border++;
+        }
+      }
+    return { size: c.width + ' x ' + c.height, differ, border };
+  }, 'data:image/png;base64,' + shot.toString('base64'));
+  check(r.size === '1500 x 1050' && r.differ === 0 && r.border === 0,
+        `at a device pixel ratio of 1.5 (${r.size}) every canvas pixel is 2 x 2 screen pixels ` +
+        `(${r.differ} differ, ${r.border} not black around it)`);
+  await context.close();
+}
+
 // ?bench: every frame of the show at the renderer's step, in the page.
 async function bench(context, base, nativeMs) {
   const page = await openPage(context, `${base}?bench`, []);
@@ -169,8 +208,8 @@ async function bench(context, base, nativeMs) {
                              null, { timeout: 300000, polling: 500 });
   const frames = await stat(page, 0), ms = await stat(page, 1);
   const perFrame = ms / frames;
-  console.log(`frame cost in the page: ${perFrame.toFixed(3)} ms a frame over ${frames} frames of the show ` +
-              `(native ${nativeMs.toFixed(3)} ms: ratio ${(perFrame / nativeMs).toFixed(2)})`);
+  console.log(`frame cost in the page: ${perFrame.toFixed(3)} ms a frame over ${frames} frames of the show, drawing ` +
+              `alone (native ${nativeMs.toFixed(3)} ms: ratio ${(perFrame / nativeMs).toFixed(2)})`);
   await page.close();
 }
 
@@ -190,22 +229,31 @@ async function realTime(context, base) {
   await page.close();
 }
 
+// Debian's Chromium, headless, on a fresh profile of its own, removed when it closes.
+const profiles = [];
+async function launch(viewport, deviceScaleFactor) {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'kerv16-chromium-'));
+  profiles.push(profile);
+  return chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    viewport,
+    deviceScaleFactor,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync'],
+  });
+}
+
 async function main() {
   sizes();
   const server = await serve();
   const base = `http://127.0.0.1:${server.address().port}/`;
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'kerv16-chromium-'));
   let context = null;
   try {
-    context = await chromium.launchPersistentContext(profile, {
-      executablePath: '/usr/bin/chromium',
-      headless: true,
-      viewport: { width: 700, height: 440 },
-      args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-             '--disable-component-update', '--disable-sync'],
-    });
+    context = await launch({ width: 700, height: 440 }, 1);
     await playThrough(context, base);
     await frozenFrames(context, base);
+    await sharpAtFractionalRatio(base);
     await bench(context, base, parseFloat(nativeMsText));
     if (wholeShow)
       await realTime(context, base);
@@ -215,7 +263,8 @@ async function main() {
     if (context)
       await context.close();
     server.close();
-    fs.rmSync(profile, { recursive: true, force: true });
+    for (const profile of profiles)
+      fs.rmSync(profile, { recursive: true, force: true });
   }
   console.log(failures ? `${failures} checks failed` : 'all checks passed');
   process.exit(failures ? 1 : 0);

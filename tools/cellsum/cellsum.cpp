@@ -9,6 +9,7 @@
 #include "platform/display.h"
 #include "scenes/scenes.h"
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -43,11 +44,19 @@ int main(int argc, char** argv)
     }
     if (!demo_start_stepped())
         return 1;
+    double drawing_ms = 0;
+    long frames = 0;
     for (long t = 0; t <= until && !end_flag; t += step) {
         clock_set((uint32_t)t);
+        auto start = std::chrono::steady_clock::now();
         demo_frame((int)t);
+        drawing_ms += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        frames++;
         printf("%ld %016" PRIx64 "\n", t, checksum(display_null_cells()));
     }
     demo_stop();
+    if (frames)
+        fprintf(stderr, "kerv16-cellsum: %ld frames, %.3f ms a frame to draw (wall clock)\n", frames,
+                drawing_ms / (double)frames);
     return 0;
 }
