@@ -89,6 +89,7 @@ windows: build
 WEB_ENV = NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH}
 web: build
 	@sh tools/deps.sh web
+	@command -v emcmake >/dev/null || { echo "make web needs Debian's emscripten package (sh tools/deps.sh web could not install it)"; exit 1; }
 	$(WEB_ENV) emcmake cmake -S . -B $(WEB) -DCMAKE_BUILD_TYPE=Release -DKERV_HOST_BUILD=$(abspath $(BUILD)) $(CMAKE_ARGS)
 	$(WEB_ENV) cmake --build $(WEB) -j$(JOBS) --target kerv16
 	rm -rf dist/web && mkdir -p dist/web
