@@ -23,7 +23,8 @@ EM_JS(void, sound_install, (), {
         base: 0,            // the track plays at position now() - base (s)
         playing: false,     // a track was asked to play
         last: 0,            // the clock's last reading (s): it never runs back
-        perfStart: -1,      // without an AudioContext: performance.now() at the start (ms)
+        perfStart: -1,      // without an AudioContext: performance.now() at the clock's 0 (ms)
+        perfPaused: -1,     // without an AudioContext: performance.now() when the tab was hidden, else -1
         decodedMs: -1,      // page time when the track was decoded
     };
     // Seconds on the clock the picture follows: the time of the sound being heard now, taken from
@@ -43,7 +44,7 @@ EM_JS(void, sound_install, (), {
                 }
             }
         } else if (s.perfStart >= 0) {
-            t = (performance.now() - s.perfStart) / 1000;
+            t = ((s.perfPaused >= 0 ? s.perfPaused : performance.now()) - s.perfStart) / 1000;
         }
         if (t < s.last)
             t = s.last;
@@ -78,16 +79,42 @@ EM_JS(void, sound_install, (), {
         } catch (e) {
             s.ctx = null;
         }
-        if (s.ctx) {
-            s.ctx.resume();
-            s.restart();
-        } else {
-            s.perfStart = performance.now();
+        if (!s.ctx) {
+            s.silent();
+            return;
         }
+        var context = s.ctx;
+        context.resume().catch(function() {});
+        s.restart();
+        // A context the browser keeps from running would hold the clock, and the picture, at 0.
+        setTimeout(function() {
+            if (s.ctx === context && context.state !== 'running' && !document.hidden) {
+                console.warn('kerv16: the browser does not start the sound; the show runs silently');
+                s.silent();
+            }
+        }, 1000);
+    };
+    // No sound: the page's own clock goes on from where the sound's stood.
+    s.silent = function() {
+        var context = s.ctx;
+        s.ctx = null;
+        s.restart();
+        if (context)
+            context.close();
+        s.perfStart = performance.now() - s.last * 1000;
     };
     s.pause = function(paused) {
-        if (!s.ctx)
+        if (!s.ctx) {
+            if (s.perfStart < 0)
+                return;
+            if (paused && s.perfPaused < 0) {
+                s.perfPaused = performance.now();
+            } else if (!paused && s.perfPaused >= 0) {
+                s.perfStart += performance.now() - s.perfPaused;
+                s.perfPaused = -1;
+            }
             return;
+        }
         if (paused)
             s.ctx.suspend();
         else
