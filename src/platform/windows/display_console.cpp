@@ -5,8 +5,7 @@
 // itself, in the 8 x 8 raster font and the VGA colours, as the show was made to look; in a
 // pseudoconsole (Windows Terminal) and into a file or pipe it hands every call to the terminal
 // display, which speaks VT sequences there as on Linux.
-// Threading: the console control handler (Ctrl+C, closing the window) runs on a thread of its own;
-// it only raises `quit`, and restores the console itself when Windows is about to end the process.
+// Ctrl+C, closing the window and a crash reach the restore through the guard (console_guard.cpp).
 #include "platform/display.h"
 
 #include <windows.h>
@@ -26,7 +25,6 @@ typedef BOOL(WINAPI* SetDisplayMode)(HANDLE, DWORD, PCOORD);
 enum {
     MODE_FULLSCREEN = 1,     // CONSOLE_FULLSCREEN_MODE
     MODE_WINDOWED = 2,       // CONSOLE_WINDOWED_MODE
-    CLOSE_WAIT_MS = 3000,    // how long a closing console waits for the main loop to restore it
     TITLE_BYTES = 1024,
 };
 
@@ -43,14 +41,11 @@ static struct {
     int font_set;                    // 1: the font and palette below are to be put back
     CONSOLE_FONT_INFOEX saved_font;
     COLORREF saved_palette[16];
-    LPTOP_LEVEL_EXCEPTION_FILTER old_filter;
     const DisplayDriver* vt;         // the terminal display every call goes to, or null for the cells
     ConsoleChoice choice;
     int fullscreen;                  // 1 after a successful switch to full screen
-    volatile LONG quit;              // raised by the control handler; read as an Escape
     int quit_sent;                   // that Escape has gone into the key queue
     volatile LONG restored;          // 1 once the console is back as it was (either thread)
-    HANDLE restored_event;           // set when the main thread has restored the console
     long frames;                     // frames written, for --stats
     CHAR_INFO cells[DISPLAY_CELLS];  // the frame as written
 } con;
@@ -99,12 +94,6 @@ static void restore_console(void)
             SetConsoleScreenBufferInfoEx(con.out, &info);
         }
     }
-}
-
-static LONG WINAPI on_crash(EXCEPTION_POINTERS* info)
-{
-    restore_console();
-    return con.old_filter ? con.old_filter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
 
 // The 8 x 8 raster font ("Terminal") and the VGA palette: the cells square, the picture 4 : 3 in the
@@ -161,24 +150,6 @@ static ConsoleChoice choose_host(const DisplaySettings* settings)
     return console_host_choose(&facts);
 }
 
-static BOOL WINAPI on_control(DWORD event)
-{
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        // A second one ends the process at once, with the console put back first.
-        if (InterlockedExchange(&con.quit, 1)) {
-            restore_console();
-            return FALSE;
-        }
-        return TRUE;
-    }
-    // Closing the window, logging off, shutting down: Windows ends the process when this returns.
-    InterlockedExchange(&con.quit, 1);
-    if (con.restored_event)
-        WaitForSingleObject(con.restored_event, CLOSE_WAIT_MS);
-    restore_console();
-    return TRUE;
-}
-
 // stdout may be a file or a pipe; the console itself is still there as CONOUT$.
 static HANDLE find_console(int* own)
 {
@@ -233,13 +204,10 @@ static int console_open(const DisplaySettings* settings)
     con.saved_code_page = GetConsoleOutputCP();
     if (!GetConsoleTitleA(con.saved_title, TITLE_BYTES))
         con.saved_title[0] = 0;
-    con.quit = 0;
     con.quit_sent = 0;
     con.restored = 0;
     con.fullscreen = 0;
     con.frames = 0;
-    con.restored_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    SetConsoleCtrlHandler(on_control, TRUE);
     SetConsoleTitleA(settings->title ? settings->title : "");
     // The cells' characters are code page 437 glyphs.
     SetConsoleOutputCP(437);
@@ -249,7 +217,7 @@ static int console_open(const DisplaySettings* settings)
     con.font_set = 0;
     if (con.choice.font)
         set_font_and_palette();
-    con.old_filter = SetUnhandledExceptionFilter(on_crash);
+    console_guard_start(restore_console);
     con.opened = 1;
     msg_hold(1);
     return 1;
@@ -308,7 +276,7 @@ static void console_poll(void)
 {
     if (con.vt)
         return con.vt->poll();
-    if (con.quit && !con.quit_sent)
+    if (console_guard_quit() && !con.quit_sent)
         con.quit_sent = display_push_key(KEY_ESCAPE);
     while (_kbhit() && display_push_key(_getch())) {
     }
@@ -320,7 +288,7 @@ static int console_wait(int ms)
 {
     if (con.vt)
         return con.vt->wait(ms);
-    if (con.quit)
+    if (console_guard_quit())
         return !con.quit_sent;   // after the quit's Escape, nothing more is waited for
     if (ms < 0) {
         display_push_key(_getch());
@@ -358,10 +326,7 @@ static int console_close(void)
     if (!con.opened)
         return 1;
     restore_console();
-    if (con.old_filter)
-        SetUnhandledExceptionFilter(con.old_filter);
-    SetEvent(con.restored_event);
-    SetConsoleCtrlHandler(on_control, FALSE);
+    console_guard_stop();
     if (con.own_out)
         CloseHandle(con.out);
     con.opened = 0;

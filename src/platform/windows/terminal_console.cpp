@@ -5,8 +5,7 @@
 // virtual-terminal processing on, keys read as console input records (as VT sequences where the
 // console translates them, else from their virtual-key codes), size changes as buffer-size events.
 // When standard output is a file or a pipe the frames go there as they are, as on Linux.
-// Threading: the console control handler (Ctrl+C, closing the tab) runs on a thread of its own; it
-// only raises `quit`, and restores the console itself when Windows is about to end the process.
+// Ctrl+C, closing the tab and a crash reach the restore through the guard (console_guard.cpp).
 #include "platform/terminal/terminal_local.h"
 
 #include <windows.h>
@@ -14,12 +13,12 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/windows/windows_local.h"
 
 // ---- types ----
 
 enum {
     RECORDS = 64,              // console input records read per call
-    CLOSE_WAIT_MS = 3000,      // how long a closing console waits for the main loop to restore it
 };
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
@@ -44,12 +43,9 @@ static struct {
     TerminalScreen screen;
     char restore[TERMINAL_SEQUENCE_BYTES];
     int restore_len;
-    volatile LONG quit;                // Ctrl+C or Ctrl+Break seen (the control thread)
     int quit_sent;
     volatile LONG restored;            // 1 once the console is back as it was (either thread)
-    HANDLE restored_event;             // set when the main thread has restored the console
     int resized;                       // a buffer-size event came
-    LPTOP_LEVEL_EXCEPTION_FILTER old_filter;
 } con;
 
 // ---- internal functions ----
@@ -79,30 +75,6 @@ static void restore_console(void)
         SetConsoleMode(con.in, con.saved_in_mode);
     SetConsoleOutputCP(con.saved_cp);
     SetConsoleCP(con.saved_input_cp);
-}
-
-static BOOL WINAPI on_control(DWORD event)
-{
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        // A second one ends the process at once, with the console put back first.
-        if (InterlockedExchange(&con.quit, 1)) {
-            restore_console();
-            return FALSE;
-        }
-        return TRUE;
-    }
-    // Closing the tab, logging off, shutting down: Windows ends the process when this returns.
-    InterlockedExchange(&con.quit, 1);
-    if (con.restored_event)
-        WaitForSingleObject(con.restored_event, CLOSE_WAIT_MS);
-    restore_console();
-    return TRUE;
-}
-
-static LONG WINAPI on_crash(EXCEPTION_POINTERS* info)
-{
-    restore_console();
-    return con.old_filter ? con.old_filter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
 
 static void query_size(void)
@@ -170,7 +142,6 @@ void terminal_session_open(const char* title)
     s->tty = con.out && con.out != INVALID_HANDLE_VALUE && GetConsoleMode(con.out, &mode);
     con.saved_out_mode = mode;
     con.keyboard = s->tty && con.in && con.in != INVALID_HANDLE_VALUE && GetConsoleMode(con.in, &con.saved_in_mode);
-    con.quit = 0;
     con.restored = 0;
     con.quit_sent = con.resized = 0;
     con.modes_set = 0;
@@ -184,8 +155,7 @@ void terminal_session_open(const char* title)
     con.screen.start_rows = s->rows;
     s->open = 1;
     msg_hold(1);
-    con.restored_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    SetConsoleCtrlHandler(on_control, TRUE);
+    console_guard_start(restore_console);
     if (!s->tty)
         return;   // frames go to a file or pipe as they are; nothing is switched
     con.saved_cp = GetConsoleOutputCP();
@@ -203,7 +173,6 @@ void terminal_session_open(const char* title)
     SetConsoleCP(CP_UTF8);
     con.restore_len = terminal_restore_sequence(&con.screen, con.restore);
     con.modes_set = 1;
-    con.old_filter = SetUnhandledExceptionFilter(on_crash);
     char enter[TERMINAL_SEQUENCE_BYTES];
     write_all(enter, (size_t)terminal_enter_sequence(&con.screen, enter), nullptr);
 }
@@ -280,13 +249,13 @@ void terminal_session_poll(void)
             break;
     }
     terminal_input_feed(nullptr, 0, now);
-    if (con.quit && !con.quit_sent)
+    if (console_guard_quit() && !con.quit_sent)
         con.quit_sent = display_push_key(KEY_QUIT);
 }
 
 int terminal_session_wait(int ms)
 {
-    if (con.quit)
+    if (console_guard_quit())
         return !con.quit_sent;
     if (!con.keyboard)
         return 0;
@@ -348,9 +317,5 @@ void terminal_session_close(void)
     s->open = 0;
     msg_hold(0);
     restore_console();
-    if (con.old_filter)
-        SetUnhandledExceptionFilter(con.old_filter);
-    if (con.restored_event)
-        SetEvent(con.restored_event);
-    SetConsoleCtrlHandler(on_control, FALSE);
+    console_guard_stop();
 }

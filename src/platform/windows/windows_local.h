@@ -44,3 +44,9 @@ const char* console_host_parse(const char* name);
 // the marker in its environment. 1 when the new process started.
 int console_host_relaunch(void);
 extern const char* const CONSOLE_RELAUNCH_MARKER;   // environment variable set in the relaunched process
+
+// The guard (console_guard.cpp): restore runs on every way out that passes the main loop by (a second
+// Ctrl+C, closing the window or tab, a crash); it must run once only, from any thread.
+void console_guard_start(void (*restore)(void));
+int console_guard_quit(void);      // 1 once Ctrl+C, Break or closing asked the show to end
+void console_guard_stop(void);     // after the main thread's own restore
