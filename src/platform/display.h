@@ -70,6 +70,7 @@ struct DisplaySettings {
     const char* video;       // the file a capture writes
     const char* soundtrack;  // muxed into a capture's video when the file is there
     int length_ms;           // the show's length in demo time, for a capture's progress (0: unknown)
+    const char* console;     // Windows: "classic", "vt" or "text" (--console), null for the host's own way
 };
 
 // Lines of text over the picture (the live mode's figures and status): plain ASCII, each in one
@@ -127,6 +128,7 @@ void display_write(const DisplayCell* cells);
 int display_key_waiting(void);
 int display_read_key(void);   // one key code; -1 when none is waiting
 int display_wait_key(void);   // blocks for one key; -1 at once when no input can come
+int display_keyboard(void);   // 1 while keys can come (0: output only, input closed or not a keyboard)
 void display_idle(int ms);    // between paced frames: sleeps, but wakes for a key
 int display_stats(DisplayStats* stats);  // 0 when the display keeps no count of its own
 int display_close(void);      // 0 when what the display wrote failed (a capture's video)
