@@ -561,16 +561,33 @@ void terminal_session_poll(void)
         term.quit_sent = display_push_key(KEY_QUIT + quit_signal);
 }
 
+// The rest of a frame the tty did not take at once goes out while the loop waits, as room appears.
 int terminal_session_wait(int ms)
 {
-    if (!term.keyboard)
-        return 0;
     // A lone Escape ripens while nothing else arrives.
-    if (terminal_input_pending_escape() && (ms < 0 || ms > TERMINAL_ESCAPE_MS))
+    if (term.keyboard && terminal_input_pending_escape() && (ms < 0 || ms > TERMINAL_ESCAPE_MS))
         ms = TERMINAL_ESCAPE_MS;
-    pollfd pfd = {term.in_fd, POLLIN, 0};
-    poll(&pfd, 1, ms);
-    return 1;
+    uint32_t start = clock_ticks();
+    int flushed = 0;
+    for (;;) {
+        int out = term.pending_len > 0 && !term.gone;
+        if (!term.keyboard && !out)
+            return flushed;   // the caller sleeps what is left
+        int left = ms < 0 ? -1 : ms - (int)(clock_ticks() - start);
+        if (ms >= 0 && left < 0)
+            left = 0;
+        pollfd pfd[2] = {{term.in_fd, POLLIN, 0}, {term.out_fd, POLLOUT, 0}};
+        pollfd* from = term.keyboard ? pfd : pfd + 1;
+        int count = (term.keyboard ? 1 : 0) + (out ? 1 : 0);
+        if (poll(from, (nfds_t)count, left) <= 0 || (term.keyboard && pfd[0].revents))
+            return 1;   // time up, a signal, or input
+        if (out && pfd[1].revents) {
+            size_t done = put_frame(term.pending, term.pending_len, nullptr);
+            term.pending += done;
+            term.pending_len -= done;
+            flushed = 1;
+        }
+    }
 }
 
 void terminal_session_detect(void)

@@ -22,12 +22,13 @@ static uint8_t band_bits[16][SIXEL_MAX_W];           // the sixel of each colour
 
 // ---- internal functions ----
 
-// The colour indices of picture pixel row y at this scale.
-static void draw_line(const DisplayCell* cells, int scale, int y, uint8_t* line)
+// The colour indices of picture pixel row y at this scale, of the cells [c0, c1) (at their places in line).
+static void draw_cells(const DisplayCell* cells, int scale, int y, int c0, int c1, uint8_t* line)
 {
     int row = y / (VGA_GLYPH * scale), gy = (y / scale) % VGA_GLYPH;
     const DisplayCell* c = cells + row * DISPLAY_COLS;
-    for (int col = 0; col < DISPLAY_COLS; col++) {
+    line += c0 * VGA_GLYPH * scale;
+    for (int col = c0; col < c1; col++) {
         uint8_t bits = vga_font8x8[c[col].ch][gy];
         uint8_t fg = c[col].attr & 15, bg = c[col].attr >> 4;
         for (int x = 0; x < VGA_GLYPH; x++) {
@@ -36,6 +37,11 @@ static void draw_line(const DisplayCell* cells, int scale, int y, uint8_t* line)
                 *line++ = v;
         }
     }
+}
+
+static void draw_line(const DisplayCell* cells, int scale, int y, uint8_t* line)
+{
+    draw_cells(cells, scale, y, 0, DISPLAY_COLS, line);
 }
 
 // One run of `count` equal sixels: repeated by hand up to 3 (shorter than "!n").
@@ -248,7 +254,7 @@ size_t terminal_sixel_encode_screen(const DisplayCell* cells, int scale, const i
         *p++ = '-';
     for (int b = band_first; b <= band_last; b++) {
         // The band's rows that belong to changed cell rows, over the columns those rows changed in.
-        int mask = 0, x0 = VGA_PIXELS_W * scale, x1 = 0;
+        int mask = 0, bc0 = DISPLAY_COLS, bc1 = 0;
         for (int k = 0; k < SIXEL_BAND; k++) {
             int y = b * SIXEL_BAND + k - oy;
             if (y < 0 || y >= height)
@@ -257,12 +263,18 @@ size_t terminal_sixel_encode_screen(const DisplayCell* cells, int scale, const i
             if (col0[r] < 0 || col1[r] > DISPLAY_COLS || col0[r] >= col1[r])
                 continue;
             mask |= 1 << k;
-            x0 = col0[r] * cell < x0 ? col0[r] * cell : x0;
-            x1 = col1[r] * cell > x1 ? col1[r] * cell : x1;
+            bc0 = col0[r] < bc0 ? col0[r] : bc0;
+            bc1 = col1[r] > bc1 ? col1[r] : bc1;
+        }
+        int x0 = bc0 * cell, x1 = bc1 * cell;
+        for (int k = 0; k < SIXEL_BAND; k++) {
+            if (!(mask & (1 << k)))
+                continue;
+            int y = b * SIXEL_BAND + k - oy;
             if (k > 0 && (mask & (1 << (k - 1))) && y / scale == (y - 1) / scale)
-                memcpy(band_lines[k], band_lines[k - 1], (size_t)(VGA_PIXELS_W * scale));
+                memcpy(band_lines[k] + x0, band_lines[k - 1] + x0, (size_t)(x1 - x0));
             else
-                draw_line(cells, scale, y, band_lines[k]);
+                draw_cells(cells, scale, y, bc0, bc1, band_lines[k]);
         }
         if (mask) {
             int w = x1 - x0, in_band[16] = {0};
