@@ -27,10 +27,6 @@ enum {
     TERMINAL_KITTY_QUERY_ID = 31,      // the image id of the protocol query
     TERMINAL_KITTY_SHM_ID = 32,        // the image id of the shared-memory query
     TERMINAL_KITTY_IMAGE_ID = 16016,   // the one image every frame replaces
-    TERMINAL_XTERM_SDM_PATCH = 369,    // xterm from this patch on: DECSDM set draws sixels from the top left, unscrolled
-
-    TERMINAL_PICTURES_KITTY = 1,       // terminal_session_pictures: kitty's image to delete at the restore
-    TERMINAL_PICTURES_SIXEL_DISPLAY = 2,   // sixel display mode set: reset at the restore
 };
 
 // What the terminal said in answer to the detection queries. Fill with terminal_replies_init; feed
@@ -51,7 +47,6 @@ struct TerminalReplies {
     int kitty_shm;                      // 1: the shared-memory query was answered OK; -1: with an error
     int max_w, max_h;                   // the largest sixel picture (XTSMGRAPHICS)
     int cell_w, cell_h;                 // one cell in pixels (CSI 6 ; h ; w t)
-    int xterm_patch;                    // xterm's patch level (XTVERSION "xterm(N)"); 0 for any other terminal
     int area_w, area_h;                 // the text area in pixels (CSI 4 ; h ; w t)
     long replies;                       // replies recognised and consumed
 };
@@ -93,13 +88,6 @@ PixelPlace terminal_pixels_place(int cols, int rows, int cell_w, int cell_h, int
 // registers, run-length coded; the colour shown most is the background and is not sent.
 size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1, int y0, int y1, int term_row,
                              int term_col, char* out, size_t capacity);
-
-// Sixel in the display mode (DECSDM set, where the terminal then draws images from the screen's top
-// left without scrolling): one image of the rows of cells whose changed columns are [col0[r], col1[r])
-// (none where col0[r] >= col1[r]), picture pixel (x, y) at screen pixel (ox + x, oy + y). Pixels
-// outside the changed cells' bands and columns are left as they are (transparent).
-size_t terminal_sixel_encode_screen(const DisplayCell* cells, int scale, const int* col0, const int* col1, int ox, int oy,
-                                    char* out, size_t capacity);
 
 // Kitty: picture pixel rows [y0, y1) as raw RGB, three bytes a pixel, the whole width, top row first
 // (what kitty reads from shared memory, with nothing to undo). Returns the size.

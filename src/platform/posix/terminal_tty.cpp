@@ -657,15 +657,12 @@ int terminal_session_busy(void)
     return busy;
 }
 
-void terminal_session_pictures(int flags)
+void terminal_session_pictures(int kitty)
 {
-    TerminalScreen* screen = &term.screen;
-    int kitty = (flags & TERMINAL_PICTURES_KITTY) != 0, display = (flags & TERMINAL_PICTURES_SIXEL_DISPLAY) != 0;
-    if (screen->pictures && screen->pictures_kitty >= kitty && screen->pictures_sixel_display >= display)
+    if (term.screen.pictures && term.screen.pictures_kitty >= kitty)
         return;
-    screen->pictures = 1;
-    screen->pictures_kitty |= kitty;
-    screen->pictures_sixel_display |= display;
+    term.screen.pictures = 1;
+    term.screen.pictures_kitty |= kitty;
     sigset_t set, old;
     sigfillset(&set);
     sigprocmask(SIG_BLOCK, &set, &old);   // handlers must never see half-built sequences

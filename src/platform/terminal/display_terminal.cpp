@@ -157,6 +157,8 @@ static void write_pixels(const DisplayCell* cells)
     size_t n = terminal_picture_frame(cells, &bytes);
     if (n == 0)
         return;
+    if (!text.drawn_pixels)
+        terminal_session_pictures(text.protocol == TERMINAL_GRAPHICS_KITTY);
     text.drawn_pixels = 1;
     terminal_session_write(bytes, n, &text.stats.writes);
     text.sent++;

@@ -51,7 +51,6 @@ struct TerminalScreen {
     int grid_asked, grid_cols, grid_rows;   // a size asked for (undone on restore)
     int fullscreen_asked;
     int pictures, pictures_kitty;     // the pixel path has drawn (in kitty's protocol): the restore clears
-    int pictures_sixel_display;       // and set the sixel display mode: the restore resets it
 };
 
 enum { TERMINAL_SEQUENCE_BYTES = 512 };  // room for either sequence
@@ -71,7 +70,7 @@ void terminal_screen_title(TerminalScreen* screen, const char* title);
 // 24-bit colour is taken (KERV16_COLOURS=16 or 24 decides whatever the rest says).
 void terminal_session_environment(TerminalSession* s);
 // The detection queries: kitty's graphics query, the same through shared memory where shm_name is
-// not null, XTSMGRAPHICS, XTVERSION, the cell size when ask_cell, DA1 last. Returns their length (under 512).
+// not null, XTSMGRAPHICS, the cell size when ask_cell, DA1 last. Returns their length (under 512).
 int terminal_detect_queries(const char* shm_name, int ask_cell, char* out);
 // The input path: replies to the queries are taken out, what is left goes through the key decoder
 // into the display's key queue, and what the replies said reaches terminal_session.
@@ -100,7 +99,7 @@ void terminal_session_poll(void);       // input bytes to keys, never blocking; 
 int terminal_session_wait(int ms);      // waits up to ms (-1: no limit) for input; 0 without a keyboard
 void terminal_session_close(void);      // the terminal as it was; held messages stay held for the caller
 
-// Sends the detection queries (kitty's graphics query, one through shared memory, XTSMGRAPHICS, XTVERSION, the
+// Sends the detection queries (kitty's graphics query, one through shared memory, XTSMGRAPHICS, the
 // cell size where TIOCGWINSZ has none, DA1 last) and returns at once; replies are taken out of the
 // input from then on.
 void terminal_session_detect(void);
@@ -109,9 +108,8 @@ void terminal_session_await(uint32_t until_ms);
 // 1 while the terminal has not taken all of the last frame yet (bytes left in the tty's output queue,
 // or pending); never waits. Sets `changed` when the terminal reads again after a long stall.
 int terminal_session_busy(void);
-// What the restore must undo of the pixel path (TERMINAL_PICTURES_* flags, added to what was said
-// before): the screen cleared, kitty's image deleted, the sixel display mode reset.
-void terminal_session_pictures(int flags);
+// What the restore must undo of the pixel path: kitty's image deleted, the screen cleared.
+void terminal_session_pictures(int kitty);
 // Puts bytes where the terminal can read them by name (kitty's shared memory), in one of a few
 // slots; 0 where the host has no such memory or the slot is still taken. terminal_session_unshare
 // removes every slot's object that the terminal never read.

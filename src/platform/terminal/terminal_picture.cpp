@@ -3,13 +3,6 @@
 // The picture is 640 x 400 pixels times the placement's scale, on whole cells, centred. A repaint
 // clears the screen (and kitty's image) and sends the whole picture; later frames send only the rows
 // of cells that changed: kitty as an edit of the one image, sixel as images over those rows alone.
-//
-// A sixel image that reaches the last text row scrolls the screen, so the picture keeps off that row.
-// Where the terminal is known to draw in the sixel display mode as a VT340 does (xterm since patch
-// 369: DECSDM set puts every image at the screen's top left and never scrolls), each frame is one
-// image from the top with the unchanged bands and columns transparent. xterm (379 here) still drops
-// every band that starts in the last text row in that mode, so the last row stays free there too.
-// Other terminals read DECSDM the other way round, so it is left alone there.
 #include "platform/terminal/terminal_local.h"
 
 #include <cstdio>
@@ -32,7 +25,6 @@ static struct {
     int protocol;                     // TERMINAL_GRAPHICS_KITTY or _SIXEL
     int shm;                          // 1: kitty pictures go through shared memory
     int edits;                        // 1: kitty edits the changed rows of its image; 0: the image goes whole
-    int display_mode;                 // 1: sixels in the display mode (from the top left, no scrolling)
     PixelPlace place;
     int repaint;                      // 1: the next frame clears and sends the whole picture
     DisplayCell shown[DISPLAY_CELLS]; // what the terminal shows (valid unless repaint)
@@ -90,10 +82,8 @@ int terminal_picture_begin(int protocol, int shm, int edits)
     pic.protocol = protocol;
     pic.shm = protocol == TERMINAL_GRAPHICS_KITTY && shm;
     pic.edits = edits;
-    int sixel = protocol == TERMINAL_GRAPHICS_SIXEL;
-    pic.display_mode = sixel && terminal_input_replies()->xterm_patch >= TERMINAL_XTERM_SDM_PATCH;
-    pic.place = terminal_pixels_place(s->cols, s->rows, s->cell_w, s->cell_h, sixel ? s->max_w : 0, sixel ? s->max_h : 0,
-                                      sixel);
+    pic.place = terminal_pixels_place(s->cols, s->rows, s->cell_w, s->cell_h, protocol == TERMINAL_GRAPHICS_SIXEL ? s->max_w : 0,
+                                      protocol == TERMINAL_GRAPHICS_SIXEL ? s->max_h : 0, protocol == TERMINAL_GRAPHICS_SIXEL);
     pic.repaint = 1;
     memset(pic.canvas_row_ok, 0, sizeof pic.canvas_row_ok);   // the scale may have changed
     return pic.place.scale;
@@ -127,10 +117,6 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
         if (pic.protocol == TERMINAL_GRAPHICS_KITTY)
             p += snprintf(p, 64, "\x1b_Ga=d,d=I,i=%d,q=2\x1b\\", TERMINAL_KITTY_IMAGE_ID);
         p = put(p, "\x1b[0m\x1b[2J");
-        if (pic.display_mode)
-            p = put(p, "\x1b[?80h");
-        terminal_session_pictures((pic.protocol == TERMINAL_GRAPHICS_KITTY ? TERMINAL_PICTURES_KITTY : 0) |
-                                  (pic.display_mode ? TERMINAL_PICTURES_SIXEL_DISPLAY : 0));
     }
     size_t n = 0;
     if (pic.protocol == TERMINAL_GRAPHICS_KITTY) {
@@ -168,27 +154,6 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
             p = put(p, "\x1b[?2026l");
             return (size_t)(p - pic.frame);
         }
-    } else if (pic.display_mode) {
-        // One image from the top: the changed columns of every changed row.
-        static int col0[DISPLAY_ROWS], col1[DISPLAY_ROWS];
-        for (int r = 0; r < DISPLAY_ROWS; r++) {
-            col0[r] = DISPLAY_COLS;
-            col1[r] = 0;
-            if (!row_changed[r])
-                continue;
-            const DisplayCell* a = cells + r * DISPLAY_COLS;
-            const DisplayCell* b = pic.shown + r * DISPLAY_COLS;
-            for (int c = 0; c < DISPLAY_COLS; c++)
-                if (pic.repaint || a[c].ch != b[c].ch || a[c].attr != b[c].attr) {
-                    col0[r] = c < col0[r] ? c : col0[r];
-                    col1[r] = c + 1;
-                }
-        }
-        n = terminal_sixel_encode_screen(cells, scale, col0, col1, pic.place.left * s->cell_w, pic.place.top * s->cell_h, p,
-                                         (size_t)(end - p) - 16);
-        if (!n)
-            return 0;
-        p += n;
     } else {
         for (int r = first; r <= last;) {
             if (!row_changed[r]) {

@@ -100,14 +100,6 @@ static void take_string(TerminalReplies* r)
     r->replies++;
     const uint8_t* p = r->held + 2;
     int len = r->held_len - 2;
-    if (r->held[1] == 'P' && len > 8 && (memcmp(p, ">|XTerm(", 8) == 0 || memcmp(p, ">|xterm(", 8) == 0)) {
-        // XTVERSION: DCS > | name(version) ST; xterm says XTerm(patch level).
-        int v = 0;
-        for (int i = 8; i < len && p[i] >= '0' && p[i] <= '9' && v < TERMINAL_REPLY_LIMIT; i++)
-            v = v * 10 + (p[i] - '0');
-        r->xterm_patch = v;
-        return;
-    }
     if (r->held[1] != '_' || len < 1 || p[0] != 'G')
         return;
     int id = -1, i = 1;

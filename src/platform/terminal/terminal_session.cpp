@@ -124,8 +124,6 @@ int terminal_restore_sequence(const TerminalScreen* screen, char* out)
     }
     if (screen->pictures)
         p = append(p, end, "\x1b[2J");
-    if (screen->pictures_sixel_display)
-        p = append(p, end, "\x1b[?80l");   // sixels scroll again, as by default
     if (screen->fullscreen_asked)
         p = append(p, end, "\x1b[10;0t");
     if (screen->grid_asked)
@@ -187,9 +185,8 @@ int terminal_detect_queries(const char* shm_name, int ask_cell, char* out)
         p = append(p, end, enc);
         p = append(p, end, "\x1b\\");
     }
-    // The largest sixel picture it takes, the terminal's name and version, the cell size where the host
-    // does not say, then DA1.
-    p = append(p, end, "\x1b[?2;4;0S\x1b[>0q");
+    // The largest sixel picture it takes, the cell size where the host does not say, then DA1.
+    p = append(p, end, "\x1b[?2;4;0S");
     if (ask_cell)
         p = append(p, end, "\x1b[16t");
     p = append(p, end, "\x1b[c");

@@ -39,11 +39,6 @@ static void draw_cells(const DisplayCell* cells, int scale, int y, int c0, int c
     }
 }
 
-static void draw_line(const DisplayCell* cells, int scale, int y, uint8_t* line)
-{
-    draw_cells(cells, scale, y, 0, DISPLAY_COLS, line);
-}
-
 // One run of `count` equal sixels: repeated by hand up to 3 (shorter than "!n").
 static char* put_run(char* p, int sixel, int count)
 {
@@ -97,13 +92,15 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         return 0;
     char* p = out;
     char* end = out + capacity;
+    // Only the cells the image covers are drawn.
+    int cell = VGA_GLYPH * scale, c0 = x0 / cell, c1 = (x1 + cell - 1) / cell;
     // The colour the image shows most becomes register 0, the background every pixel starts in
     // (P2 = 0), so that its sixels are never sent; the others keep their numbers, colour 0 taking
     // the background's.
     static uint8_t line[SIXEL_MAX_W];
     int count[16] = {0};
     for (int y = y0; y < y1; y += scale) {
-        draw_line(cells, scale, y, line);
+        draw_cells(cells, scale, y, c0, c1, line);
         for (int x = x0; x < x1; x += scale)
             count[line[x]]++;
     }
@@ -135,9 +132,9 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         for (int k = 0; k < rows; k++) {
             // Rows repeat within a scaled pixel: copy instead of drawing again.
             if (k > 0 && (band + k) / scale == (band + k - 1) / scale)
-                memcpy(band_lines[k], band_lines[k - 1], (size_t)full_w);
+                memcpy(band_lines[k] + x0, band_lines[k - 1] + x0, (size_t)w);
             else
-                draw_line(cells, scale, band + k, band_lines[k]);
+                draw_cells(cells, scale, band + k, c0, c1, band_lines[k]);
         }
         int in_band[16] = {0};
         for (int k = 0; k < rows; k++)
@@ -200,144 +197,6 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
     }
     if (end - p < 4)
         return 0;
-    *p++ = 0x1b;
-    *p++ = '\\';
-    return (size_t)(p - out);
-}
-
-size_t terminal_sixel_encode_screen(const DisplayCell* cells, int scale, const int* col0, const int* col1, int ox, int oy,
-                                    char* out, size_t capacity)
-{
-    int cell = VGA_GLYPH * scale, height = VGA_PIXELS_H * scale;
-    if (scale < 1 || scale > SIXEL_MAX_SCALE || ox < 0 || oy < 0 || capacity < SIXEL_HEAD_MAX)
-        return 0;
-    int first = -1, last = -1, c0 = DISPLAY_COLS, c1 = 0;
-    for (int r = 0; r < DISPLAY_ROWS; r++) {
-        if (col0[r] < 0 || col1[r] > DISPLAY_COLS || col0[r] >= col1[r])
-            continue;
-        first = first < 0 ? r : first;
-        last = r;
-        c0 = col0[r] < c0 ? col0[r] : c0;
-        c1 = col1[r] > c1 ? col1[r] : c1;
-    }
-    if (first < 0)
-        return 0;
-    // Only the registers of colours a band may draw are sent: those of the changed rows' cells over
-    // all the columns that changed.
-    uint16_t used = 0;
-    for (int r = first; r <= last; r++)
-        if (col0[r] < col1[r])
-            for (int c = c0; c < c1; c++) {
-                uint8_t attr = cells[r * DISPLAY_COLS + c].attr;
-                used |= (uint16_t)(1u << (attr & 15) | 1u << (attr >> 4));
-            }
-    char* p = out;
-    char* end = out + capacity;
-    // P2 = 1: pixels no sixel sets keep what they show, so the bands above and the columns before the
-    // changed cells cost a graphics newline and one run each.
-    p = (char*)memcpy(p, "\x1bP0;1;0q\"1;1", 12) + 12;
-    for (int c = 0; c < 16; c++)
-        if (used & (1u << c)) {
-            *p++ = '#';
-            p = terminal_put_uint(p, (unsigned)c);
-            *p++ = ';';
-            *p++ = '2';
-            for (int k = 0; k < 3; k++) {
-                *p++ = ';';
-                p = terminal_put_uint(p, (unsigned)((vga_palette[c][k] * 100 + 127) / 255));
-            }
-        }
-    int band_first = (oy + first * cell) / SIXEL_BAND, band_last = (oy + (last + 1) * cell - 1) / SIXEL_BAND;
-    if (end - p < band_first + 8)
-        return 0;
-    for (int b = 0; b < band_first; b++)
-        *p++ = '-';
-    for (int b = band_first; b <= band_last; b++) {
-        // The band's rows that belong to changed cell rows, over the columns those rows changed in.
-        int mask = 0, bc0 = DISPLAY_COLS, bc1 = 0;
-        for (int k = 0; k < SIXEL_BAND; k++) {
-            int y = b * SIXEL_BAND + k - oy;
-            if (y < 0 || y >= height)
-                continue;
-            int r = y / cell;
-            if (col0[r] < 0 || col1[r] > DISPLAY_COLS || col0[r] >= col1[r])
-                continue;
-            mask |= 1 << k;
-            bc0 = col0[r] < bc0 ? col0[r] : bc0;
-            bc1 = col1[r] > bc1 ? col1[r] : bc1;
-        }
-        int x0 = bc0 * cell, x1 = bc1 * cell;
-        for (int k = 0; k < SIXEL_BAND; k++) {
-            if (!(mask & (1 << k)))
-                continue;
-            int y = b * SIXEL_BAND + k - oy;
-            if (k > 0 && (mask & (1 << (k - 1))) && y / scale == (y - 1) / scale)
-                memcpy(band_lines[k] + x0, band_lines[k - 1] + x0, (size_t)(x1 - x0));
-            else
-                draw_cells(cells, scale, y, bc0, bc1, band_lines[k]);
-        }
-        if (mask) {
-            int w = x1 - x0, in_band[16] = {0};
-            for (int k = 0; k < SIXEL_BAND; k++)
-                if (mask & (1 << k))
-                    for (int x = x0; x < x1; x += scale)
-                        in_band[band_lines[k][x]]++;
-            int base = 0;
-            uint16_t present = 0;
-            for (int c = 0; c < 16; c++) {
-                if (in_band[c])
-                    present |= (uint16_t)(1u << c);
-                if (in_band[c] > in_band[base])
-                    base = c;
-            }
-            present &= (uint16_t)~(1u << base);
-            for (int c = 0; c < 16; c++)
-                if (present & (1u << c))
-                    memset(band_bits[c], 0, (size_t)w);
-            for (int k = 0; k < SIXEL_BAND; k++) {
-                if (!(mask & (1 << k)))
-                    continue;
-                const uint8_t* l = band_lines[k] + x0;
-                for (int x = 0; x < w; x++)
-                    band_bits[l[x]][x] |= (uint8_t)(1u << k);
-            }
-            // The band's most common colour over all its rows, then every other colour over it.
-            if (end - p < (ptrdiff_t)(2 * SIXEL_MAX_CHARS))
-                return 0;
-            *p++ = '#';
-            p = terminal_put_uint(p, (unsigned)base);
-            if (ox + x0 > 0)
-                p = put_run(p, 0, ox + x0);
-            p = put_run(p, mask, w);
-            for (int c = 0; c < 16; c++) {
-                if (!(present & (1u << c)))
-                    continue;
-                if (end - p < (ptrdiff_t)(w * 2 + 2 * SIXEL_MAX_CHARS))
-                    return 0;
-                *p++ = '$';
-                *p++ = '#';
-                p = terminal_put_uint(p, (unsigned)c);
-                const uint8_t* bits = band_bits[c];
-                int lead = 0, stop = w;
-                while (lead < stop && bits[lead] == 0)
-                    lead++;   // nothing before the first set pixel
-                while (stop > lead && bits[stop - 1] == 0)
-                    stop--;   // nor after the last
-                p = put_run(p, 0, ox + x0 + lead);
-                for (int x = lead; x < stop;) {
-                    int run = 1;
-                    while (x + run < stop && bits[x + run] == bits[x])
-                        run++;
-                    p = put_run(p, bits[x], run);
-                    x += run;
-                }
-            }
-        }
-        if (end - p < 8)
-            return 0;
-        if (b < band_last)
-            *p++ = '-';
-    }
     *p++ = 0x1b;
     *p++ = '\\';
     return (size_t)(p - out);
