@@ -98,6 +98,6 @@ size_t terminal_kitty_png(const DisplayCell* cells, int scale, int y0, int y1, u
 // The escape sequences carrying a PNG: the whole image transmitted and placed (full = 1) or an edit of
 // its rows from pixel row y (full = 0), base64 in chunks.
 size_t terminal_kitty_wrap(const uint8_t* png, size_t png_len, int full, int y, char* out, size_t capacity);
-// The same through a shared-memory object of that name holding w x h pixels of raw RGB (the terminal
-// unlinks it once read).
-size_t terminal_kitty_wrap_shm(const char* shm_name, int w, int h, int full, int y, char* out, size_t capacity);
+// The same through a shared-memory object of that name holding w x h pixels of raw RGB, placed at
+// picture pixel (x, y) in an edit (the terminal unlinks it once read).
+size_t terminal_kitty_wrap_shm(const char* shm_name, int x, int y, int w, int h, int full, char* out, size_t capacity);

@@ -39,6 +39,7 @@ enum {
     READ_CHUNK = 256,     // input bytes read per call
     READS_PER_POLL = 64,  // at most this many calls each time the input is looked at (16 KB)
     SEQUENCE_MS = 100,    // the switches to the show and back, and the queries, wait at most this long
+    FRAME_MS = 8,         // a frame waits at most this long for the tty to take it (the rest goes later)
     STALL_MS = 500,       // a tty that took nothing for this long may show anything: repainted when it reads again
     SHM_NAMES = 8,        // shared-memory objects the handlers remove on a sudden exit
 };
@@ -528,6 +529,15 @@ void terminal_session_write(const char* bytes, size_t n, long* writes)
         return;
     }
     size_t done = put_frame(bytes, n, writes);
+    // A terminal that reads, if slowly, takes the frame within a few milliseconds.
+    uint32_t start = now_ms();
+    while (done < n && !term.gone) {
+        int left = FRAME_MS - (int)(now_ms() - start);
+        pollfd pfd = {term.out_fd, POLLOUT, 0};
+        if (left <= 0 || poll(&pfd, 1, left) <= 0)
+            break;
+        done += put_frame(bytes + done, n - done, writes);
+    }
     if (done < n) {
         term.pending = bytes + done;
         term.pending_len = n - done;

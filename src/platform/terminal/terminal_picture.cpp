@@ -34,6 +34,7 @@ static struct {
     // kitty through shared memory: the picture in raw RGB, each row of cells drawn once and kept while
     // its cells stay as they were
     uint8_t canvas[CANVAS_BYTES];
+    uint8_t gather[CANVAS_BYTES];     // the changed columns of a run of rows, side by side
     DisplayCell canvas_cells[DISPLAY_CELLS];
     int canvas_row_ok[DISPLAY_ROWS];  // 1: the row of cells is drawn in the canvas as canvas_cells say
 } pic;
@@ -47,8 +48,9 @@ static char* put(char* p, const char* s)
     return p + n;
 }
 
-// Kitty: rows of cells [r0, r1) as the whole image (full) or an edit of it. 0 bytes when it cannot go.
-static size_t kitty_rows(const DisplayCell* cells, int full, int r0, int r1, char* p, size_t room)
+// Kitty: rows of cells [r0, r1) as the whole image (full) or an edit of it (through shared memory only
+// the columns of cells [c0, c1)). 0 bytes when it cannot go.
+static size_t kitty_rows(const DisplayCell* cells, int full, int r0, int r1, int c0, int c1, char* p, size_t room)
 {
     int scale = pic.place.scale, cell = VGA_GLYPH * scale;
     if (pic.shm) {
@@ -62,11 +64,18 @@ static size_t kitty_rows(const DisplayCell* cells, int full, int r0, int r1, cha
             memcpy(pic.canvas_cells + r * DISPLAY_COLS, c, sizeof(DisplayCell) * DISPLAY_COLS);
             pic.canvas_row_ok[r] = 1;
         }
+        const uint8_t* bytes = pic.canvas + band * (size_t)r0;
+        int x = c0 * cell, w = (c1 - c0) * cell, h = (r1 - r0) * cell;
+        if (w < VGA_PIXELS_W * scale) {
+            for (int y = 0; y < h; y++)
+                memcpy(pic.gather + (size_t)y * w * 3, bytes + (size_t)y * row + (size_t)x * 3, (size_t)w * 3);
+            bytes = pic.gather;
+        }
         char name[64];
-        if (!terminal_session_share(pic.canvas + band * (size_t)r0, band * (size_t)(r1 - r0), pic.shm_next, name, sizeof name))
+        if (!terminal_session_share(bytes, (size_t)w * h * 3, pic.shm_next, name, sizeof name))
             return 0;
         pic.shm_next = (pic.shm_next + 1) % SHM_SLOTS;
-        return terminal_kitty_wrap_shm(name, VGA_PIXELS_W * scale, (r1 - r0) * cell, full, r0 * cell, p, room);
+        return terminal_kitty_wrap_shm(name, x, r0 * cell, w, h, full, p, room);
     }
     size_t len = terminal_kitty_png(cells, scale, r0 * cell, r1 * cell, pic.png, sizeof pic.png);
     if (!len)
@@ -124,7 +133,7 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
         int whole = pic.repaint || !pic.edits;
         p += snprintf(p, 32, "\x1b[%d;%dH", pic.place.top + 1, pic.place.left + 1);
         if (whole) {
-            n = kitty_rows(cells, 1, 0, DISPLAY_ROWS, p, (size_t)(end - p) - 16);
+            n = kitty_rows(cells, 1, 0, DISPLAY_ROWS, 0, DISPLAY_COLS, p, (size_t)(end - p) - 16);
             if (!n)
                 return 0;
             p += n;
@@ -141,7 +150,17 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
                 for (int k = r + 1; k < DISPLAY_ROWS && k < stop + KITTY_GAP_ROWS; k++)
                     if (row_changed[k])
                         stop = k + 1;
-                n = kitty_rows(cells, 0, r, stop, p, (size_t)(end - p) - 16);
+                int c0 = DISPLAY_COLS, c1 = 0;
+                for (int k = r; k < stop; k++) {
+                    const DisplayCell* a = cells + k * DISPLAY_COLS;
+                    const DisplayCell* b = pic.shown + k * DISPLAY_COLS;
+                    for (int c = 0; c < DISPLAY_COLS; c++)
+                        if (a[c].ch != b[c].ch || a[c].attr != b[c].attr) {
+                            c0 = c < c0 ? c : c0;
+                            c1 = c + 1 > c1 ? c + 1 : c1;
+                        }
+                }
+                n = kitty_rows(cells, 0, r, stop, c0, c1, p, (size_t)(end - p) - 16);
                 if (!n)
                     break;
                 p += n;

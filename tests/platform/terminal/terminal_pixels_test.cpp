@@ -384,9 +384,9 @@ TEST(TerminalPixels, KittyRawRowsAreTheDrawingExactlyAndNamedInOneSequence)
         EXPECT_EQ(terminal_kitty_rgb(cells.data(), scale, y0, y1, rgb, n - 1), 0u);
     }
     char out[512];
-    size_t n = terminal_kitty_wrap_shm("/kerv16-7-0", 640, 24, 0, 16, out, sizeof out);
-    EXPECT_EQ(std::string(out, n), "\x1b_Ga=f,r=1,x=0,y=16,f=24,s=640,v=24,t=s,i=16016,q=2,S=46080;L2tlcnYxNi03LTA=\x1b\\");
-    n = terminal_kitty_wrap_shm("/kerv16-7-0", 1280, 800, 1, 0, out, sizeof out);
+    size_t n = terminal_kitty_wrap_shm("/kerv16-7-0", 24, 16, 64, 24, 0, out, sizeof out);
+    EXPECT_EQ(std::string(out, n), "\x1b_Ga=f,r=1,x=24,y=16,f=24,s=64,v=24,t=s,i=16016,q=2,S=4608;L2tlcnYxNi03LTA=\x1b\\");
+    n = terminal_kitty_wrap_shm("/kerv16-7-0", 0, 0, 1280, 800, 1, out, sizeof out);
     EXPECT_EQ(std::string(out, n), "\x1b_Ga=T,f=24,s=1280,v=800,t=s,i=16016,p=1,q=2,C=1,S=3072000;L2tlcnYxNi03LTA=\x1b\\");
 }
 
