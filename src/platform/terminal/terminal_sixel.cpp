@@ -18,7 +18,9 @@ enum {
 // ---- state ----
 
 static uint8_t band_lines[SIXEL_BAND][SIXEL_MAX_W];  // colour index of every pixel of the band's rows
-static uint8_t band_bits[16][SIXEL_MAX_W];           // the sixel of each colour in each column
+static uint8_t band_bits[16][SIXEL_MAX_W];           // the sixel of each colour in each column; all 0 between bands
+static uint8_t glyph_ink[256];                        // pixels set in each glyph of the font (0: not counted yet)
+static int ink_ready;
 
 // ---- internal functions ----
 
@@ -37,6 +39,13 @@ static void draw_cells(const DisplayCell* cells, int scale, int y, int c0, int c
                 *line++ = v;
         }
     }
+}
+
+// After a band cut short: band_bits all 0 again.
+static size_t abandon(void)
+{
+    memset(band_bits, 0, sizeof band_bits);
+    return 0;
 }
 
 // One run of `count` equal sixels: repeated by hand up to 3 (shorter than "!n").
@@ -96,14 +105,22 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
     int cell = VGA_GLYPH * scale, c0 = x0 / cell, c1 = (x1 + cell - 1) / cell;
     // The colour the image shows most becomes register 0, the background every pixel starts in
     // (P2 = 0), so that its sixels are never sent; the others keep their numbers, colour 0 taking
-    // the background's.
-    static uint8_t line[SIXEL_MAX_W];
-    int count[16] = {0};
-    for (int y = y0; y < y1; y += scale) {
-        draw_cells(cells, scale, y, c0, c1, line);
-        for (int x = x0; x < x1; x += scale)
-            count[line[x]]++;
+    // the background's. Counted over the cells the image touches, whole (close enough to choose by,
+    // and no colour it shows is left out).
+    if (!ink_ready) {
+        for (int g = 0; g < 256; g++)
+            for (int r = 0; r < VGA_GLYPH; r++)
+                for (unsigned b = vga_font8x8[g][r]; b; b &= b - 1)
+                    glyph_ink[g]++;
+        ink_ready = 1;
     }
+    int count[16] = {0};
+    for (int r = y0 / cell; r < (y1 + cell - 1) / cell; r++)
+        for (int c = c0; c < c1; c++) {
+            const DisplayCell* d = cells + r * DISPLAY_COLS + c;
+            count[d->attr & 15] += glyph_ink[d->ch];
+            count[d->attr >> 4] += VGA_GLYPH * VGA_GLYPH - glyph_ink[d->ch];
+        }
     int bg = 0;
     for (int c = 1; c < 16; c++)
         if (count[c] > count[bg])
@@ -153,15 +170,12 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         int first = 1;
         if (base != bg) {
             if (end - p < (ptrdiff_t)SIXEL_MAX_CHARS)
-                return 0;
+                return abandon();
             *p++ = '#';
             p = terminal_put_uint(p, (unsigned)reg[base]);
             p = put_run(p, (1 << rows) - 1, w);
             first = 0;
         }
-        for (int c = 0; c < 16; c++)
-            if (present & (1u << c))
-                memset(band_bits[c], 0, (size_t)w);
         for (int k = 0; k < rows; k++) {
             const uint8_t* l = band_lines[k] + x0;
             for (int x = 0; x < w; x++)
@@ -172,7 +186,7 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
                 continue;
             // Every colour needs room for its runs; a frame that would not fit is not sent.
             if (end - p < (ptrdiff_t)(w * 2 + SIXEL_MAX_CHARS))
-                return 0;
+                return abandon();
             if (!first)
                 *p++ = '$';   // back to the band's start for the next colour
             first = 0;
@@ -189,7 +203,9 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
                 p = put_run(p, bits[x], run);
                 x += run;
             }
+            memset(band_bits[c], 0, (size_t)last);   // the arrays are all 0 again for the next band
         }
+        memset(band_bits[base], 0, (size_t)w);
         if (end - p < 8)
             return 0;
         if (band + SIXEL_BAND < y1)
