@@ -40,6 +40,7 @@ enum {
     READS_PER_POLL = 64,  // at most this many calls each time the input is looked at (16 KB)
     SEQUENCE_MS = 100,    // the switches to the show and back, and the queries, wait at most this long
     FRAME_MS = 8,         // a frame waits at most this long for the tty to take it (the rest goes later)
+    HOLD_MS = 50,         // the wait between frames goes on at most this much longer while the tty takes the rest
     STALL_MS = 500,       // a tty that took nothing for this long may show anything: repainted when it reads again
     SHM_NAMES = 8,        // shared-memory objects the handlers remove on a sudden exit
 };
@@ -571,19 +572,28 @@ void terminal_session_poll(void)
         term.quit_sent = display_push_key(KEY_QUIT + quit_signal);
 }
 
-// The rest of a frame the tty did not take at once goes out while the loop waits, as room appears.
+// The rest of a frame the tty did not take at once goes out while the loop waits, as room appears;
+// while some is left the wait goes on a little longer (input and signals still end it), so that a
+// slow terminal paces the frames rather than have them drawn and dropped.
 int terminal_session_wait(int ms)
 {
     // A lone Escape ripens while nothing else arrives.
     if (term.keyboard && terminal_input_pending_escape() && (ms < 0 || ms > TERMINAL_ESCAPE_MS))
         ms = TERMINAL_ESCAPE_MS;
     uint32_t start = clock_ticks();
-    int flushed = 0;
+    int flushed = 0, held = 0;
     for (;;) {
         int out = term.pending_len > 0 && !term.gone;
         if (!term.keyboard && !out)
             return flushed;   // the caller sleeps what is left
+        if (held && !out)
+            return 1;         // the frame is out: the next one is due
         int left = ms < 0 ? -1 : ms - (int)(clock_ticks() - start);
+        if (ms >= 0 && left <= 0 && out && !held) {
+            held = 1;
+            ms += HOLD_MS;
+            continue;
+        }
         if (ms >= 0 && left < 0)
             left = 0;
         pollfd pfd[2] = {{term.in_fd, POLLIN, 0}, {term.out_fd, POLLOUT, 0}};

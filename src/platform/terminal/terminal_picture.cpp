@@ -13,7 +13,8 @@
 enum {
     PICTURE_FRAME_BYTES = 8 << 20,   // a whole picture at scale 4 in either protocol, with room to spare
     PICTURE_PNG_BYTES = 4 << 20,
-    SIXEL_GAP_ROWS = 6,              // changed rows closer than this go into one sixel image
+    SIXEL_GAP_ROWS = 1,              // changed rows closer than this go into one sixel image (an unchanged row
+                                     // costs more than the header of another image)
     KITTY_GAP_ROWS = 2,              // changed rows closer than this go into one kitty edit
     SHM_SLOTS = 7,                   // shared-memory objects the terminal may not have read yet
     CANVAS_BYTES = VGA_PIXELS_W * VGA_PIXELS_H * 3 * 16,   // the picture in raw RGB at scale 4
