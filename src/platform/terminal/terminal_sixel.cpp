@@ -19,7 +19,8 @@ enum {
 
 static uint8_t band_lines[SIXEL_BAND][SIXEL_MAX_W];  // colour index of every pixel of the band's rows
 static uint8_t band_bits[16][SIXEL_MAX_W];           // the sixel of each colour in each column; all 0 between bands
-static uint8_t glyph_ink[256];                        // pixels set in each glyph of the font (0: not counted yet)
+static uint8_t glyph_ink[256];                        // pixels set in each glyph of the font
+static uint8_t byte_ink[256];                         // bits set in each byte (a glyph row)
 static int ink_ready;
 
 // ---- internal functions ----
@@ -108,10 +109,12 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
     // the background's. Counted over the cells the image touches, whole (close enough to choose by,
     // and no colour it shows is left out).
     if (!ink_ready) {
+        for (int b = 0; b < 256; b++)
+            for (unsigned v = (unsigned)b; v; v &= v - 1)
+                byte_ink[b]++;
         for (int g = 0; g < 256; g++)
             for (int r = 0; r < VGA_GLYPH; r++)
-                for (unsigned b = vga_font8x8[g][r]; b; b &= b - 1)
-                    glyph_ink[g]++;
+                glyph_ink[g] = (uint8_t)(glyph_ink[g] + byte_ink[vga_font8x8[g][r]]);
         ink_ready = 1;
     }
     int count[16] = {0};
@@ -153,10 +156,18 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
             else
                 draw_cells(cells, scale, band + k, c0, c1, band_lines[k]);
         }
+        // The band's colours counted a cell's glyph row at a time (whole cells: a colour only just
+        // outside the image's columns may be counted, and then sends nothing).
         int in_band[16] = {0};
-        for (int k = 0; k < rows; k++)
-            for (int x = x0; x < x1; x += scale)
-                in_band[band_lines[k][x]]++;
+        for (int k = 0; k < rows; k++) {
+            int y = band + k, gy = (y / scale) % VGA_GLYPH;
+            const DisplayCell* d = cells + (y / cell) * DISPLAY_COLS;
+            for (int c = c0; c < c1; c++) {
+                int ink = byte_ink[vga_font8x8[d[c].ch][gy]];
+                in_band[d[c].attr & 15] += ink;
+                in_band[d[c].attr >> 4] += VGA_GLYPH - ink;
+            }
+        }
         // The band's own most common colour is painted over the whole band first when it is not the
         // image's background: the pixels of that colour then cost nothing either.
         int base = bg;
@@ -184,6 +195,12 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         for (int c = 0; c < 16; c++) {
             if (!(present & (1u << c)))
                 continue;
+            const uint8_t* bits = band_bits[c];
+            int last = w;
+            while (last > 0 && bits[last - 1] == 0)
+                last--;   // nothing after the last set pixel
+            if (last == 0)
+                continue;   // counted in a cell just outside the image
             // Every colour needs room for its runs; a frame that would not fit is not sent.
             if (end - p < (ptrdiff_t)(w * 2 + SIXEL_MAX_CHARS))
                 return abandon();
@@ -192,10 +209,6 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
             first = 0;
             *p++ = '#';
             p = terminal_put_uint(p, (unsigned)reg[c]);
-            const uint8_t* bits = band_bits[c];
-            int last = w;
-            while (last > 0 && bits[last - 1] == 0)
-                last--;   // nothing after the last set pixel
             for (int x = 0; x < last;) {
                 int run = 1;
                 while (x + run < last && bits[x + run] == bits[x])
