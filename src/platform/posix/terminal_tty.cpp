@@ -40,7 +40,7 @@ enum {
     READS_PER_POLL = 64,  // at most this many calls each time the input is looked at (16 KB)
     SEQUENCE_MS = 100,    // the switches to the show and back, and the queries, wait at most this long
     FRAME_MS = 8,         // a frame waits at most this long for the tty to take it (the rest goes later)
-    HOLD_MS = 50,         // the wait between frames goes on at most this much longer while the tty takes the rest
+    HOLD_MS = 50,         // the wait between frames goes on at most this much longer for a tty that is behind
     STALL_MS = 500,       // a tty that took nothing for this long may show anything: repainted when it reads again
     SHM_NAMES = 8,        // shared-memory objects the handlers remove on a sudden exit
 };
@@ -573,8 +573,9 @@ void terminal_session_poll(void)
 }
 
 // The rest of a frame the tty did not take at once goes out while the loop waits, as room appears;
-// while some is left the wait goes on a little longer (input and signals still end it), so that a
-// slow terminal paces the frames rather than have them drawn and dropped.
+// while some is left, or the tty has no room for the next frame, the wait goes on a little longer
+// (input and signals still end it), so that a slow terminal paces the frames rather than have them
+// drawn and dropped.
 int terminal_session_wait(int ms)
 {
     // A lone Escape ripens while nothing else arrives.
@@ -583,11 +584,13 @@ int terminal_session_wait(int ms)
     uint32_t start = clock_ticks();
     int flushed = 0, held = 0;
     for (;;) {
-        int out = term.pending_len > 0 && !term.gone;
+        int pending = term.pending_len > 0 && !term.gone;
+        pollfd room = {term.out_fd, POLLOUT, 0};
+        int out = pending || (terminal_session.tty && switched && !term.gone && poll(&room, 1, 0) == 0);
         if (!term.keyboard && !out)
             return flushed;   // the caller sleeps what is left
         if (held && !out)
-            return 1;         // the frame is out: the next one is due
+            return 1;         // the terminal has taken the frame: the next one may go
         int left = ms < 0 ? -1 : ms - (int)(clock_ticks() - start);
         if (ms >= 0 && left <= 0 && out && !held) {
             held = 1;
@@ -601,7 +604,7 @@ int terminal_session_wait(int ms)
         int count = (term.keyboard ? 1 : 0) + (out ? 1 : 0);
         if (poll(from, (nfds_t)count, left) <= 0 || (term.keyboard && pfd[0].revents))
             return 1;   // time up, a signal, or input
-        if (out && pfd[1].revents) {
+        if (pending && pfd[1].revents) {
             size_t done = put_frame(term.pending, term.pending_len, nullptr);
             term.pending += done;
             term.pending_len -= done;
