@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 # stall.py -- the show on a pseudo-terminal whose reader stops: signals still end it (the first within a
-# second, a second at once), the terminal settings come back and no shared-memory object of it stays in
-# /dev/shm (one of a killed earlier run is removed at start); with the reader resuming after 5 s the show goes on and its next frame is the whole picture.
+# second, a second at once), the terminal settings come back and nothing of it (nor of a killed earlier
+# run) stays in /dev/shm; with the reader resuming after 5 s the show goes on, the next frame whole.
 # usage: stall.py KERV16 term|int2|hup|resume-text|resume-pixels   (run from the folder holding data/)
-import fcntl, glob, os, select, signal, struct, sys, termios, time
+import fcntl, glob, os, re, select, signal, struct, sys, termios, time
 
 show, case = sys.argv[1], sys.argv[2]
-COLS, ROWS, CELL_W, CELL_H = 80, 50, 8, 16
+COLS, ROWS = 80, 50
 
 
 def fail(why):
@@ -14,8 +14,7 @@ def fail(why):
     sys.exit(1)
 
 
-# A shared-memory object of an earlier run that was killed: its process is gone.
-dead = os.fork()
+dead = os.fork()   # a shared-memory object of an earlier run that was killed: its process is gone
 if dead == 0:
     os._exit(0)
 os.waitpid(dead, 0)
@@ -24,12 +23,9 @@ if os.path.isdir('/dev/shm'):
     open(orphan, 'wb').close()
 
 master, slave = os.openpty()
-fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack('HHHH', ROWS, COLS, COLS * CELL_W, ROWS * CELL_H))
+fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack('HHHH', ROWS, COLS, COLS * 8, ROWS * 16))
 before = termios.tcgetattr(slave)
 err_path = "/tmp/kerv16-stall-%d.err" % os.getpid()
-args = [show, '--stats']
-if case == 'resume-pixels':
-    args += ['--graphics', 'sixel']
 pid = os.fork()
 if pid == 0:
     os.setsid()
@@ -37,22 +33,16 @@ if pid == 0:
     os.dup2(slave, 0)
     os.dup2(slave, 1)
     os.dup2(os.open(err_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600), 2)
-    os.close(master)
-    os.close(slave)
     env = {k: v for k, v in os.environ.items() if k not in ('TMUX', 'STY', 'COLORTERM', 'KERV16_COLOURS')}
     env.update(TERM='xterm-256color', LC_ALL='C.UTF-8')
-    os.execve(show, args, env)
+    os.execve(show, [show, '--stats'] + (['--graphics', 'sixel'] if case == 'resume-pixels' else []), env)
 
 
 def read_for(seconds):
-    got = bytearray()
-    end = time.time() + seconds
+    got, end = bytearray(), time.time() + seconds
     while time.time() < end:
         if select.select([master], [], [], 0.05)[0]:
-            try:
-                got += os.read(master, 65536)
-            except OSError:
-                break
+            got += os.read(master, 65536)
     return bytes(got)
 
 
@@ -63,20 +53,13 @@ def gone_within(seconds):
         if done:
             return status
         time.sleep(0.01)
-    return None
+    os.kill(pid, signal.SIGKILL)
+    os.waitpid(pid, 0)
+    fail("still running %.1f s after the signal" % seconds)
 
 
-def finish(status, seconds):
-    if status is None:
-        os.kill(pid, signal.SIGKILL)
-        os.waitpid(pid, 0)
-        fail("still running %.1f s after the signal" % seconds)
-
-
-shown = read_for(3)
-if b'\x1b[?2026h' not in shown:
+if b'\x1b[?2026h' not in read_for(3):
     fail("no frames in 3 s")
-
 if case in ('term', 'int2', 'hup'):
     time.sleep(1.5)   # the reader stops: the tty's queue fills within a second
     sig = {'term': signal.SIGTERM, 'int2': signal.SIGINT, 'hup': signal.SIGHUP}[case]
@@ -84,11 +67,7 @@ if case in ('term', 'int2', 'hup'):
     if case == 'int2':
         time.sleep(0.05)
         os.kill(pid, sig)
-        status = gone_within(0.3)
-        finish(status, 0.3)
-    else:
-        status = gone_within(1.0)
-        finish(status, 1.0)
+    status = gone_within(0.3 if case == 'int2' else 1.0)
     if not (os.WIFSIGNALED(status) and os.WTERMSIG(status) == sig):
         fail("ended with status %d, not by signal %d" % (status, sig))
     after = termios.tcgetattr(slave)
@@ -103,29 +82,18 @@ else:
     resumed = read_for(3)
     os.write(master, b'\x1b')
     status = gone_within(3)
-    finish(status, 3)
-    read_for(0.2)
     if not (os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0):
         fail("exit status %d: %s" % (status, open(err_path).read()))
     # What the tty held when the reader stopped comes first (at most its queue and the rest of a frame);
     # the next frame clears the screen and draws everything.
     at = resumed.find(b'\x1b[2J')
-    if at < 0:
-        fail("no whole frame after the reader resumed (%d bytes read)" % len(resumed))
-    if at > 256 * 1024:
-        fail("the whole frame came only after %d bytes" % at)
-    start = resumed.rfind(b'\x1b[?2026h', 0, at)
+    if not 0 <= at < 256 * 1024:
+        fail("no whole frame soon after the reader resumed (at %d of %d bytes)" % (at, len(resumed)))
     end = resumed.find(b'\x1b[?2026l', at)
-    frame = resumed[start:end]
-    if case == 'resume-pixels':
-        if b'"1;1;640;400' not in frame:
-            fail("the frame after the stall is not the whole picture")
-    else:
-        text = frame.decode('utf-8', 'replace')
-        import re
-        cells = len(re.sub(r'\x1b\[[0-9;?]*[A-Za-z]', '', text))
-        if cells < COLS * ROWS:
-            fail("the frame after the stall draws %d cells, not %d" % (cells, COLS * ROWS))
+    frame = resumed[resumed.rfind(b'\x1b[?2026h', 0, at):end]
+    cells = len(re.sub(r'\x1b\[[0-9;?]*[A-Za-z]', '', frame.decode('utf-8', 'replace')))
+    if b'"1;1;640;400' not in frame if case == 'resume-pixels' else cells < COLS * ROWS:
+        fail("the frame after the stall is not the whole picture")
     later = resumed[end:].count(b'\x1b[?2026h')
     if later < 30:
         fail("only %d frames after the whole one" % later)
