@@ -89,11 +89,15 @@ PixelPlace terminal_pixels_place(int cols, int rows, int cell_w, int cell_h, int
 size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1, int y0, int y1, int term_row,
                              int term_col, char* out, size_t capacity);
 
+// Kitty: picture pixel rows [y0, y1) as raw RGB, three bytes a pixel, the whole width, top row first
+// (what kitty reads from shared memory, with nothing to undo). Returns the size.
+size_t terminal_kitty_rgb(const DisplayCell* cells, int scale, int y0, int y1, uint8_t* out, size_t capacity);
 // Kitty: picture pixel rows [y0, y1) as a 4-bit PNG of the console colours, zlib-compressed. Writes
 // the PNG itself (no escape sequences) and returns its size.
 size_t terminal_kitty_png(const DisplayCell* cells, int scale, int y0, int y1, uint8_t* out, size_t capacity);
 // The escape sequences carrying a PNG: the whole image transmitted and placed (full = 1) or an edit of
 // its rows from pixel row y (full = 0), base64 in chunks.
 size_t terminal_kitty_wrap(const uint8_t* png, size_t png_len, int full, int y, char* out, size_t capacity);
-// The same through a shared-memory object of that name holding the PNG (the terminal unlinks it).
-size_t terminal_kitty_wrap_shm(const char* shm_name, size_t png_len, int full, int y, char* out, size_t capacity);
+// The same through a shared-memory object of that name holding w x h pixels of raw RGB, placed at
+// picture pixel (x, y) in an edit (the terminal unlinks it once read).
+size_t terminal_kitty_wrap_shm(const char* shm_name, int x, int y, int w, int h, int full, char* out, size_t capacity);

@@ -7,6 +7,11 @@
 //
 // Input passes the reply parser before the key decoder: the answers to the detection queries are
 // taken out, never read as keys, never echoed, and those still due at the restore are drained.
+//
+// Output never waits on a terminal that stops reading (a frozen window, a stalled connection): frames
+// go to a descriptor of the tty's own that does not block, what the tty does not take at once is
+// finished as it takes more while later frames are skipped, the restore gives up after a short while,
+// and the handlers only write what the tty takes there and then.
 #include "platform/terminal/terminal_local.h"
 
 #include <cerrno>
@@ -15,11 +20,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +38,11 @@
 enum {
     READ_CHUNK = 256,     // input bytes read per call
     READS_PER_POLL = 64,  // at most this many calls each time the input is looked at (16 KB)
+    SEQUENCE_MS = 100,    // the switches to the show and back, and the queries, wait at most this long
+    FRAME_MS = 8,         // a frame waits at most this long for the tty to take it (the rest goes later)
+    HOLD_MS = 50,         // the wait between frames goes on at most this much longer for a tty that is behind
+    STALL_MS = 500,       // a tty that took nothing for this long may show anything: repainted when it reads again
+    SHM_NAMES = 8,        // shared-memory objects the handlers remove on a sudden exit
 };
 
 // ---- state ----
@@ -40,7 +53,13 @@ static const int JOB_SIGNALS[] = {SIGTSTP, SIGCONT, SIGWINCH};
 enum { HANDLED_SIGNALS = 12 };
 
 static struct {
-    int out_fd, in_fd;
+    int out_fd, in_fd;                // out_fd does not block
+    int own_out;                      // 1: out_fd is the tty opened again (a file description of our own)
+    int out_flags;                    // standard output's flags, where O_NONBLOCK had to be set there instead
+    const char* pending;              // the rest of a frame the tty has not taken yet (the caller's bytes)
+    size_t pending_len;
+    uint32_t refused_ms;              // when the tty began to take nothing; 0 while it takes bytes
+    int gone;                         // the tty is gone (hung up): nothing more is written
     int keyboard;                     // 1 while in_fd can deliver keys
     int raw;                          // 1 when in_fd's termios has been changed
     termios saved;                    // in_fd's termios before open
@@ -55,6 +74,9 @@ static struct {
     int quit_sent;                    // the quit signal has been handed on as a key
     char shm_query[64];               // the shared-memory object of the detection query, until answered
 } term;
+
+// Names of the shared-memory objects that may exist (the query's and the pictures'), for the handlers.
+static char shm_names[SHM_NAMES][64];
 
 static volatile sig_atomic_t resized;          // SIGWINCH seen
 static volatile sig_atomic_t continued;        // SIGCONT seen: take the terminal back
@@ -71,49 +93,91 @@ static void build_sequences(void)
     term.restore_len = terminal_restore_sequence(&term.screen, term.restore);
 }
 
-// Writes everything, retrying partial writes, interruptions and a non-blocking descriptor's EAGAIN.
-static int write_all(int fd, const char* p, size_t n, long* writes)
+// Writes what the tty takes now, never waiting; returns the bytes taken. A tty that is gone takes
+// everything (into nothing). Async-signal-safe.
+static size_t put_some(const char* p, size_t n, long* writes)
 {
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
+    size_t done = 0;
+    while (done < n && !term.gone) {
+        ssize_t w = write(term.out_fd, p + done, n - done);
         if (writes)
             (*writes)++;
-        if (w > 0) {
-            p += w;
-            n -= (size_t)w;
-        } else if (w < 0 && errno == EINTR) {
+        if (w > 0)
+            done += (size_t)w;
+        else if (w < 0 && errno == EINTR)
             continue;
-        } else if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd pfd = {fd, POLLOUT, 0};
-            poll(&pfd, 1, 100);
-        } else {
-            return -1;
-        }
+        else if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        else
+            term.gone = 1;   // hung up or closed: the bytes have nowhere to go
     }
-    return 0;
+    return term.gone ? n : done;
 }
 
-// Async-signal-safe: write and tcsetattr only.
-static void restore_now(void)
+static uint32_t now_ms(void)
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);   // async-signal-safe, unlike most clocks
+    return (uint32_t)(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
+}
+
+// Writes all n bytes, waiting at most ms for the tty to take them; 1 when all went.
+static int put_within(const char* p, size_t n, int ms)
+{
+    uint32_t start = now_ms();
+    size_t done = put_some(p, n, nullptr);
+    while (done < n) {
+        int left = ms - (int)(now_ms() - start);
+        if (left <= 0)
+            return 0;
+        pollfd pfd = {term.out_fd, POLLOUT, 0};
+        if (poll(&pfd, 1, left) < 0 && errno != EINTR)
+            return 0;
+        done += put_some(p + done, n - done, nullptr);
+    }
+    return 1;
+}
+
+// Frame bytes, as many as the tty takes now; a stop in the middle would leave half a sequence on the
+// normal screen, so it waits until they are written.
+static size_t put_frame(const char* p, size_t n, long* writes)
+{
+    sigset_t set, old;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTSTP);
+    sigprocmask(SIG_BLOCK, &set, &old);
+    size_t done = put_some(p, n, writes);
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    return done;
+}
+
+// Shared-memory objects of this run, removed by name: from the handlers too (an unlink underneath).
+static void unlink_shared(void)
+{
+    for (char* name : shm_names)
+        if (name[0])
+            shm_unlink(name);
+}
+
+// Gives the terminal back, writing the restore within wait_ms (0 in a handler: what it takes at once).
+// Async-signal-safe with wait_ms 0: write, poll, tcflush and tcsetattr only. Returns 1 when the
+// restore was written whole.
+static int restore_now(int wait_ms)
 {
     if (!switched)
-        return;
+        return 1;
     switched = 0;
-    ssize_t left = term.restore_len;
-    const char* p = term.restore;
-    while (left > 0) {
-        ssize_t w = write(term.out_fd, p, (size_t)left);
-        if (w > 0) {
-            p += w;
-            left -= w;
-        } else if (!(w < 0 && (errno == EINTR || errno == EAGAIN))) {
-            break;
-        }
-    }
+    // What is left of a frame is dropped: the restore begins with CAN, which ends the sequence it was
+    // cut in.
+    term.pending_len = 0;
+    int whole = put_within(term.restore, (size_t)term.restore_len, wait_ms);
+    if (term.out_flags >= 0)
+        fcntl(STDOUT_FILENO, F_SETFL, term.out_flags);   // the shell's descriptor blocks again
     if (replies_due)
         tcflush(term.in_fd, TCIFLUSH);   // answers still on their way are not the shell's input
     if (term.raw)
         tcsetattr(term.in_fd, TCSANOW, &term.saved);
+    return whole;
 }
 
 static void make_raw(void)
@@ -133,7 +197,11 @@ static void make_raw(void)
 static void enter_terminal(void)
 {
     make_raw();
-    write_all(term.out_fd, term.enter, (size_t)term.enter_len, nullptr);
+    term.pending_len = 0;   // the screen is drawn afresh
+    term.refused_ms = 0;
+    if (term.out_flags >= 0)
+        fcntl(STDOUT_FILENO, F_SETFL, term.out_flags | O_NONBLOCK);
+    put_within(term.enter, (size_t)term.enter_len, SEQUENCE_MS);
     switched = 1;
     terminal_session.changed = 1;
 }
@@ -151,7 +219,8 @@ static void reraise(int sig)
 static void on_fatal(int sig)
 {
     int saved_errno = errno;
-    restore_now();
+    restore_now(0);
+    unlink_shared();
     reraise(sig);   // synchronous faults fault again on return, now with the default action
     errno = saved_errno;
 }
@@ -159,8 +228,9 @@ static void on_fatal(int sig)
 static void on_exit_signal(int sig)
 {
     if (quit_signal) {
-        // Asked twice: the show is not listening, so leave now.
-        restore_now();
+        // Asked twice: the show is not listening, so leave now, waiting for nothing.
+        restore_now(0);
+        unlink_shared();
         reraise(sig);
         return;
     }
@@ -190,7 +260,7 @@ static void on_job_signal(int sig)
     } else if (sig == SIGCONT) {
         continued = 1;
     } else if (sig == SIGTSTP) {
-        restore_now();
+        restore_now(0);
         reraise(SIGTSTP);             // stops here until SIGCONT
         set_handler(SIGTSTP, on_job_signal, nullptr);
         continued = 1;
@@ -283,6 +353,61 @@ static void feed_input(const uint8_t* bytes, size_t n, uint32_t now)
     }
 }
 
+// Frames go to a descriptor that does not block: the tty opened again where it has a name (a file
+// description of our own, so the shell's stays as it was), else standard output itself until the
+// restore.
+static void open_output(void)
+{
+    const char* name = ttyname(STDOUT_FILENO);
+    int fd = name ? open(name, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (fd >= 0) {
+        term.out_fd = fd;
+        term.own_out = 1;
+        return;
+    }
+    int flags = fcntl(STDOUT_FILENO, F_GETFL);
+    if (flags >= 0 && !(flags & O_NONBLOCK))
+        term.out_flags = flags;
+}
+
+// Standard output and error that are this tty, after a restore it did not take: to nothing, so that
+// the messages and figures printed at exit do not wait on a terminal that reads nothing.
+static void silence_tty(void)
+{
+    struct stat tty, other;
+    if (fstat(term.out_fd, &tty) != 0)
+        return;
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    for (int fd = STDOUT_FILENO; fd <= STDERR_FILENO && null >= 0; fd++)
+        if (isatty(fd) && fstat(fd, &other) == 0 && other.st_rdev == tty.st_rdev)
+            dup2(null, fd);
+    if (null >= 0)
+        close(null);
+}
+
+// Shared-memory objects left by runs that were killed (their process is gone). Where the objects
+// have no folder to look in, nothing is done.
+static void remove_orphans(void)
+{
+    DIR* dir = opendir("/dev/shm");
+    if (!dir)
+        return;
+    while (const dirent* e = readdir(dir)) {
+        if (strncmp(e->d_name, "kerv16-", 7) != 0)
+            continue;
+        char* end = nullptr;
+        long pid = strtol(e->d_name + 7, &end, 10);
+        if (pid <= 0 || pid == (long)getpid() || !end || *end != '-')
+            continue;
+        if (kill((pid_t)pid, 0) == 0 || errno != ESRCH)
+            continue;   // alive, or another user's
+        char name[300];
+        snprintf(name, sizeof name, "/%s", e->d_name);
+        shm_unlink(name);
+    }
+    closedir(dir);
+}
+
 // exit() from anywhere while the show owns the terminal: give it back, then print what was held.
 static void close_at_exit(void)
 {
@@ -301,7 +426,15 @@ void terminal_session_open(const char* title)
         return;
     term.out_fd = STDOUT_FILENO;
     term.in_fd = STDIN_FILENO;
+    term.own_out = 0;
+    term.out_flags = -1;
+    term.pending_len = 0;
+    term.refused_ms = 0;
+    term.gone = 0;
     s->tty = isatty(term.out_fd);
+    snprintf(shm_names[0], sizeof shm_names[0], "/kerv16-%d-q", (int)getpid());
+    for (int i = 1; i < SHM_NAMES; i++)
+        snprintf(shm_names[i], sizeof shm_names[i], "/kerv16-%d-%d", (int)getpid(), i - 1);
     term.keyboard = fcntl(term.in_fd, F_GETFL) != -1;
     term.raw = 0;
     memset(&term.screen, 0, sizeof term.screen);
@@ -331,6 +464,8 @@ void terminal_session_open(const char* title)
     }
     if (term.keyboard && isatty(term.in_fd) && tcgetattr(term.in_fd, &term.saved) == 0)
         term.raw = 1;
+    open_output();
+    remove_orphans();
     terminal_input_reset(term.raw, 0, clock_ticks());
     build_sequences();
     install_signals(1);
@@ -360,7 +495,7 @@ void terminal_session_request(int cols, int rows, int fullscreen)
     sigprocmask(SIG_BLOCK, &set, &old);   // handlers must never see half-built sequences
     build_sequences();
     sigprocmask(SIG_SETMASK, &old, nullptr);
-    write_all(term.out_fd, seq, (size_t)(p - seq), nullptr);
+    put_within(seq, (size_t)(p - seq), SEQUENCE_MS);
 }
 
 int terminal_session_ready(void)
@@ -386,15 +521,28 @@ int terminal_session_ready(void)
     return 1;
 }
 
+// What the tty does not take at once stays pending, to be finished by terminal_session_busy.
 void terminal_session_write(const char* bytes, size_t n, long* writes)
 {
-    // A stop in the middle of a frame would leave half a sequence on the normal screen.
-    sigset_t set, old;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTSTP);
-    sigprocmask(SIG_BLOCK, &set, &old);
-    write_all(term.out_fd, bytes, n, writes);
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    if (term.pending_len) {
+        // Written over a frame still going out: this one is lost, so the next draws everything.
+        terminal_session.changed = 1;
+        return;
+    }
+    size_t done = put_frame(bytes, n, writes);
+    // A terminal that reads, if slowly, takes the frame within a few milliseconds.
+    uint32_t start = now_ms();
+    while (done < n && !term.gone) {
+        int left = FRAME_MS - (int)(now_ms() - start);
+        pollfd pfd = {term.out_fd, POLLOUT, 0};
+        if (left <= 0 || poll(&pfd, 1, left) <= 0)
+            break;
+        done += put_frame(bytes + done, n - done, writes);
+    }
+    if (done < n) {
+        term.pending = bytes + done;
+        term.pending_len = n - done;
+    }
 }
 
 // Reads what the keyboard has sent, without blocking, and lets a lone Escape ripen.
@@ -424,16 +572,45 @@ void terminal_session_poll(void)
         term.quit_sent = display_push_key(KEY_QUIT + quit_signal);
 }
 
+// The rest of a frame the tty did not take at once goes out while the loop waits, as room appears;
+// while some is left, or the tty has no room for the next frame, the wait goes on a little longer
+// (input and signals still end it), so that a slow terminal paces the frames rather than have them
+// drawn and dropped.
 int terminal_session_wait(int ms)
 {
-    if (!term.keyboard)
-        return 0;
     // A lone Escape ripens while nothing else arrives.
-    if (terminal_input_pending_escape() && (ms < 0 || ms > TERMINAL_ESCAPE_MS))
+    if (term.keyboard && terminal_input_pending_escape() && (ms < 0 || ms > TERMINAL_ESCAPE_MS))
         ms = TERMINAL_ESCAPE_MS;
-    pollfd pfd = {term.in_fd, POLLIN, 0};
-    poll(&pfd, 1, ms);
-    return 1;
+    uint32_t start = clock_ticks();
+    int flushed = 0, held = 0;
+    for (;;) {
+        int pending = term.pending_len > 0 && !term.gone;
+        pollfd room = {term.out_fd, POLLOUT, 0};
+        int out = pending || (terminal_session.tty && switched && !term.gone && poll(&room, 1, 0) == 0);
+        if (!term.keyboard && !out)
+            return flushed;   // the caller sleeps what is left
+        if (held && !out)
+            return 1;         // the terminal has taken the frame: the next one may go
+        int left = ms < 0 ? -1 : ms - (int)(clock_ticks() - start);
+        if (ms >= 0 && left <= 0 && out && !held) {
+            held = 1;
+            ms += HOLD_MS;
+            continue;
+        }
+        if (ms >= 0 && left < 0)
+            left = 0;
+        pollfd pfd[2] = {{term.in_fd, POLLIN, 0}, {term.out_fd, POLLOUT, 0}};
+        pollfd* from = term.keyboard ? pfd : pfd + 1;
+        int count = (term.keyboard ? 1 : 0) + (out ? 1 : 0);
+        if (poll(from, (nfds_t)count, left) <= 0 || (term.keyboard && pfd[0].revents))
+            return 1;   // time up, a signal, or input
+        if (pending && pfd[1].revents) {
+            size_t done = put_frame(term.pending, term.pending_len, nullptr);
+            term.pending += done;
+            term.pending_len -= done;
+            flushed = 1;
+        }
+    }
 }
 
 void terminal_session_detect(void)
@@ -445,7 +622,7 @@ void terminal_session_detect(void)
         return;
     s->asked = 1;
     char q[512];
-    snprintf(term.shm_query, sizeof term.shm_query, "/kerv16-%d-q", (int)getpid());
+    snprintf(term.shm_query, sizeof term.shm_query, "%s", shm_names[0]);
     int fd = shm_open(term.shm_query, O_CREAT | O_RDWR | O_TRUNC, 0600);
     if (!(fd >= 0 && write(fd, "\0\0\0", 3) == 3))
         term.shm_query[0] = 0;
@@ -454,7 +631,7 @@ void terminal_session_detect(void)
     int n = terminal_detect_queries(term.shm_query[0] ? term.shm_query : nullptr, s->cell_w == 0, q);
     terminal_input_reset(term.raw, 1, clock_ticks());
     replies_due = 1;
-    write_all(term.out_fd, q, (size_t)n, nullptr);
+    put_within(q, (size_t)n, SEQUENCE_MS);
 }
 
 void terminal_session_await(uint32_t until_ms)
@@ -470,16 +647,37 @@ void terminal_session_await(uint32_t until_ms)
 }
 
 // A pseudo-terminal reports no output queue (TIOCOUTQ stays 0) but stops taking bytes once the
-// terminal is some 14 KB behind; a serial line reports its queue.
+// terminal is some way behind; a serial line reports its queue. The rest of a frame goes out first.
 int terminal_session_busy(void)
 {
-    if (!terminal_session.tty)
+    if (!terminal_session.tty || term.gone)
         return 0;
+    int took = 0;
+    if (term.pending_len) {
+        size_t done = put_frame(term.pending, term.pending_len, nullptr);
+        term.pending += done;
+        term.pending_len -= done;
+        took = done > 0;
+    }
     int queued = 0;
-    if (ioctl(term.out_fd, TIOCOUTQ, &queued) == 0 && queued > 0)
-        return 1;
     pollfd pfd = {term.out_fd, POLLOUT, 0};
-    return poll(&pfd, 1, 0) == 0;   // no room now: the last frame is still on its way
+    int busy = term.pending_len > 0;
+    if (!busy && ioctl(term.out_fd, TIOCOUTQ, &queued) == 0 && queued > 0)
+        busy = took = 1;   // a line sending what it holds
+    else if (!busy)
+        busy = poll(&pfd, 1, 0) == 0;   // no room now: the last frame is still on its way
+    if (!busy)
+        took = 1;
+    uint32_t now = clock_ticks();
+    if (!took) {
+        if (!term.refused_ms)
+            term.refused_ms = now | 1;
+    } else {
+        if (term.refused_ms && now - term.refused_ms >= STALL_MS)
+            terminal_session.changed = 1;   // reading again after a stall: the whole picture goes
+        term.refused_ms = 0;
+    }
+    return busy;
 }
 
 void terminal_session_pictures(int kitty)
@@ -497,7 +695,7 @@ void terminal_session_pictures(int kitty)
 
 static void share_name(int slot, char* name, size_t size)
 {
-    snprintf(name, size, "/kerv16-%d-%d", (int)getpid(), slot);
+    snprintf(name, size, "%s", slot + 1 < SHM_NAMES ? shm_names[slot + 1] : "/kerv16-none");
 }
 
 // A fresh shared-memory object the terminal reads and unlinks; the slot is still taken while the
@@ -508,13 +706,14 @@ int terminal_session_share(const uint8_t* bytes, size_t n, int slot, char* name,
     int fd = shm_open(name, O_CREAT | O_EXCL | O_RDWR, 0600);
     if (fd < 0)
         return 0;
-    int ok = ftruncate(fd, (off_t)n) == 0;
-    void* map = ok ? mmap(nullptr, n, PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
-    if (map != MAP_FAILED) {
-        memcpy(map, bytes, n);
-        munmap(map, n);
-    } else {
-        ok = 0;
+    // Written rather than mapped: one call, and no page faults on the fresh object's pages.
+    int ok = 1;
+    for (size_t done = 0; ok && done < n;) {
+        ssize_t w = write(fd, bytes + done, n - done);
+        if (w > 0)
+            done += (size_t)w;
+        else if (!(w < 0 && errno == EINTR))
+            ok = 0;
     }
     close(fd);
     if (!ok)
@@ -544,7 +743,12 @@ void terminal_session_close(void)
     }
     terminal_session.open = 0;
     msg_hold(0);
-    restore_now();
+    if (!restore_now(SEQUENCE_MS))
+        silence_tty();   // held messages and the figures would wait on it at exit
+    if (term.own_out)
+        close(term.out_fd);
+    term.own_out = 0;
+    term.out_fd = STDOUT_FILENO;
     remove_signals();
     term.raw = 0;
 }

@@ -30,7 +30,8 @@ static struct {
     int shm;                          // 1: kitty pictures through shared memory
     int pixels;                       // 1: the pixel renderer draws now (placed at scale 1 or more)
     int drawn_pixels;                 // 1: a picture may be on the screen
-    long sent, skipped;               // pixel frames written, and skipped while the terminal was busy
+    long sent;                        // pixel frames written
+    long skipped;                     // frames skipped while the terminal had not taken the last one
     int grid_pending;                 // 1: a grid request waits for the protocol to be chosen
     int grid_cols, grid_rows, grid_fullscreen;
 } text;
@@ -149,13 +150,9 @@ static void count_frame(size_t n)
         st->largest = (long)n;
 }
 
-// A frame as pictures: skipped while the terminal has not taken the last one, so the show keeps time.
+// A frame as pictures.
 static void write_pixels(const DisplayCell* cells)
 {
-    if (terminal_session_busy()) {
-        text.skipped++;
-        return;
-    }
     const char* bytes;
     size_t n = terminal_picture_frame(cells, &bytes);
     if (n == 0)
@@ -177,6 +174,12 @@ static void term_write(const DisplayCell* cells)
     decide();
     if (!terminal_session_ready())
         return;
+    // A frame the terminal cannot take yet is skipped, never queued, so the show keeps time however
+    // slowly (or not at all) the terminal reads; the next one sends all that changed meanwhile.
+    if (terminal_session_busy()) {
+        text.skipped++;
+        return;
+    }
     if (terminal_session.changed) {
         terminal_session.changed = 0;
         text.enc.cols = terminal_session.cols;
@@ -188,7 +191,7 @@ static void term_write(const DisplayCell* cells)
         text.pixels = text.protocol != TERMINAL_GRAPHICS_NONE && terminal_picture_begin(text.protocol, text.shm, terminal_session.env_kitty_itself) > 0;
         if (was_pixels && !text.pixels && text.protocol == TERMINAL_GRAPHICS_KITTY) {
             // Too small for pictures now: the text layouts clear the screen, kitty's image goes first.
-            char del[64];
+            static char del[64];   // stays as it is until the terminal has taken it
             int n = snprintf(del, sizeof del, "\x1b_Ga=d,d=I,i=%d,q=2\x1b\\", TERMINAL_KITTY_IMAGE_ID);
             terminal_session_write(del, (size_t)n, nullptr);
         }
@@ -228,8 +231,11 @@ static int term_stats(DisplayStats* stats)
                  place->scale, e->cols, e->rows, cell, text.sent, text.skipped);
         return 1;
     }
-    snprintf(stats->detail, sizeof stats->detail, "layout %s in a terminal of %d x %d cells%s",
-             display_layout_name(e->layout.kind), e->cols, e->rows, cell);
+    int n = snprintf(stats->detail, sizeof stats->detail, "layout %s in a terminal of %d x %d cells%s",
+                     display_layout_name(e->layout.kind), e->cols, e->rows, cell);
+    if (text.skipped && n > 0 && n < (int)sizeof stats->detail)
+        snprintf(stats->detail + n, sizeof stats->detail - (size_t)n, "; %ld frames skipped (terminal busy)",
+                 text.skipped);
     return 1;
 }
 

@@ -1,4 +1,4 @@
-// terminal_kitty.cpp -- the pixel path's kitty encoder: console cells to a 4-bit PNG of the console colours, sent as one image replaced in place
+// terminal_kitty.cpp -- the pixel path's kitty encoder: console cells to raw RGB rows (shared memory) or a 4-bit PNG of the console colours (inline), one image replaced in place
 #include "platform/terminal_pixels.h"
 
 #include <cstdio>
@@ -84,15 +84,53 @@ static char* put_base64(char* p, const uint8_t* in, size_t n)
     return p;
 }
 
-// The control keys of the first escape sequence of an image or an edit.
-static int put_keys(char* p, int full, int y, const char* medium)
+// The control keys of the first escape sequence of an image or an edit; format holds f= and the size.
+static int put_keys(char* p, int full, int x, int y, const char* format)
 {
     if (full)
-        return snprintf(p, 128, "\x1b_Ga=T,f=100,%si=%d,p=1,q=2,C=1", medium, TERMINAL_KITTY_IMAGE_ID);
-    return snprintf(p, 128, "\x1b_Ga=f,r=1,x=0,y=%d,f=100,%si=%d,q=2", y, medium, TERMINAL_KITTY_IMAGE_ID);
+        return snprintf(p, 160, "\x1b_Ga=T,%si=%d,p=1,q=2,C=1", format, TERMINAL_KITTY_IMAGE_ID);
+    return snprintf(p, 160, "\x1b_Ga=f,r=1,x=%d,y=%d,%si=%d,q=2", x, y, format, TERMINAL_KITTY_IMAGE_ID);
 }
 
 // ---- public functions ----
+
+size_t terminal_kitty_rgb(const DisplayCell* cells, int scale, int y0, int y1, uint8_t* out, size_t capacity)
+{
+    size_t row = (size_t)VGA_PIXELS_W * scale * 3;
+    if (scale < 1 || scale > KITTY_MAX_SCALE || y0 < 0 || y1 > VGA_PIXELS_H * scale || y0 >= y1 ||
+        capacity < row * (size_t)(y1 - y0))
+        return 0;
+    // Each pixel is stored as four bytes, the fourth overwritten by the next pixel; the last of a row
+    // as three, so nothing is written beyond it.
+    static uint8_t colours[16][4];
+    for (int c = 0; c < 16; c++)
+        memcpy(colours[c], vga_palette[c], 3);
+    uint8_t* o = out;
+    for (int y = y0; y < y1; y++, o += row) {
+        if (y > y0 && y / scale == (y - 1) / scale) {
+            memcpy(o, o - row, row);   // a row repeated by the scale
+            continue;
+        }
+        const DisplayCell* c = cells + (y / (VGA_GLYPH * scale)) * DISPLAY_COLS;
+        int gy = (y / scale) % VGA_GLYPH;
+        uint8_t* p = o;
+        const uint8_t* last = o + row - 3;
+        for (int col = 0; col < DISPLAY_COLS; col++) {
+            unsigned bits = vga_font8x8[c[col].ch][gy];
+            const uint8_t* pair[2] = {colours[c[col].attr >> 4], colours[c[col].attr & 15]};
+            for (int g = 7; g >= 0; g--) {
+                const uint8_t* v = pair[(bits >> g) & 1];
+                for (int k = 0; k < scale; k++, p += 3) {
+                    if (p != last)
+                        memcpy(p, v, 4);
+                    else
+                        memcpy(p, v, 3);
+                }
+            }
+        }
+    }
+    return row * (size_t)(y1 - y0);
+}
 
 size_t terminal_kitty_png(const DisplayCell* cells, int scale, int y0, int y1, uint8_t* out, size_t capacity)
 {
@@ -156,7 +194,7 @@ size_t terminal_kitty_wrap(const uint8_t* png, size_t png_len, int full, int y, 
     if (capacity < b64 + (b64 / KITTY_CHUNK + 1) * 32 + 160)
         return 0;
     char* p = out;
-    p += put_keys(p, full, y, "");
+    p += put_keys(p, full, 0, y, "f=100,");
     // Chunks of 3072 bytes of PNG are 4096 of base64; every chunk but the last says more follows.
     size_t at = 0;
     int first = 1;
@@ -175,14 +213,16 @@ size_t terminal_kitty_wrap(const uint8_t* png, size_t png_len, int full, int y, 
     return (size_t)(p - out);
 }
 
-size_t terminal_kitty_wrap_shm(const char* shm_name, size_t png_len, int full, int y, char* out, size_t capacity)
+size_t terminal_kitty_wrap_shm(const char* shm_name, int x, int y, int w, int h, int full, char* out, size_t capacity)
 {
     size_t name_len = strlen(shm_name);
-    if (capacity < name_len * 2 + 200)
+    if (capacity < name_len * 2 + 240 || w <= 0 || h <= 0)
         return 0;
     char* p = out;
-    p += put_keys(p, full, y, "t=s,");
-    p += snprintf(p, 32, ",S=%zu;", png_len);
+    char format[64];
+    snprintf(format, sizeof format, "f=24,s=%d,v=%d,t=s,", w, h);
+    p += put_keys(p, full, x, y, format);
+    p += snprintf(p, 32, ",S=%zu;", (size_t)w * (size_t)h * 3);
     p = put_base64(p, (const uint8_t*)shm_name, name_len);
     *p++ = 0x1b;
     *p++ = '\\';

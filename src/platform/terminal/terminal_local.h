@@ -91,7 +91,9 @@ void terminal_session_request(int cols, int rows, int fullscreen);
 // 1 when a frame may be written now: in the foreground and switched. Takes a resize or a return
 // from the background into account first (the size is read again and `changed` set).
 int terminal_session_ready(void);
-// Writes one frame whole, with a stop held off until it is out; counts the write calls in *writes.
+// Writes one frame, with a stop held off meanwhile; counts the write calls in *writes. A host whose
+// terminal may stop reading writes what it takes now and the rest as terminal_session_busy finds
+// room: the bytes stay untouched until terminal_session_busy returns 0.
 void terminal_session_write(const char* bytes, size_t n, long* writes);
 void terminal_session_poll(void);       // input bytes to keys, never blocking; a quit signal as KEY_QUIT + signal
 int terminal_session_wait(int ms);      // waits up to ms (-1: no limit) for input; 0 without a keyboard
@@ -103,7 +105,8 @@ void terminal_session_close(void);      // the terminal as it was; held messages
 void terminal_session_detect(void);
 // Reads input (keys go to the key queue) until DA1 has answered or the clock passes until_ms.
 void terminal_session_await(uint32_t until_ms);
-// 1 while the terminal has not taken all of the last frame yet (bytes left in the tty's output queue).
+// 1 while the terminal has not taken all of the last frame yet (bytes left in the tty's output queue,
+// or pending); never waits. Sets `changed` when the terminal reads again after a long stall.
 int terminal_session_busy(void);
 // What the restore must undo of the pixel path: kitty's image deleted, the screen cleared.
 void terminal_session_pictures(int kitty);

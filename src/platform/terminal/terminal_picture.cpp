@@ -13,8 +13,11 @@
 enum {
     PICTURE_FRAME_BYTES = 8 << 20,   // a whole picture at scale 4 in either protocol, with room to spare
     PICTURE_PNG_BYTES = 4 << 20,
-    SIXEL_GAP_ROWS = 6,              // changed rows closer than this go into one sixel image
-    SHM_SLOTS = 4,                   // shared-memory objects the terminal may not have read yet
+    SIXEL_GAP_ROWS = 1,              // changed rows closer than this go into one sixel image (an unchanged row
+                                     // costs more than the header of another image)
+    KITTY_GAP_ROWS = 2,              // changed rows closer than this go into one kitty edit
+    SHM_SLOTS = 7,                   // shared-memory objects the terminal may not have read yet
+    CANVAS_BYTES = VGA_PIXELS_W * VGA_PIXELS_H * 3 * 16,   // the picture in raw RGB at scale 4
 };
 
 // ---- state ----
@@ -29,6 +32,12 @@ static struct {
     int shm_next;                     // the slot the next picture takes
     char frame[PICTURE_FRAME_BYTES];
     uint8_t png[PICTURE_PNG_BYTES];
+    // kitty through shared memory: the picture in raw RGB, each row of cells drawn once and kept while
+    // its cells stay as they were
+    uint8_t canvas[CANVAS_BYTES];
+    uint8_t gather[CANVAS_BYTES];     // the changed columns of a run of rows, side by side
+    DisplayCell canvas_cells[DISPLAY_CELLS];
+    int canvas_row_ok[DISPLAY_ROWS];  // 1: the row of cells is drawn in the canvas as canvas_cells say
 } pic;
 
 // ---- internal functions ----
@@ -40,20 +49,39 @@ static char* put(char* p, const char* s)
     return p + n;
 }
 
-// Kitty: picture rows [y0, y1) as the whole image (full) or an edit of it. 0 bytes when it cannot go.
-static size_t kitty_rows(const DisplayCell* cells, int full, int y0, int y1, char* p, size_t room)
+// Kitty: rows of cells [r0, r1) as the whole image (full) or an edit of it (through shared memory only
+// the columns of cells [c0, c1)). 0 bytes when it cannot go.
+static size_t kitty_rows(const DisplayCell* cells, int full, int r0, int r1, int c0, int c1, char* p, size_t room)
 {
-    size_t len = terminal_kitty_png(cells, pic.place.scale, y0, y1, pic.png, sizeof pic.png);
-    if (!len)
-        return 0;
+    int scale = pic.place.scale, cell = VGA_GLYPH * scale;
     if (pic.shm) {
+        // Raw pixels the terminal reads from memory: nothing to compress or to encode.
+        size_t row = (size_t)VGA_PIXELS_W * scale * 3, band = row * (size_t)cell;
+        for (int r = r0; r < r1; r++) {
+            const DisplayCell* c = cells + r * DISPLAY_COLS;
+            if (pic.canvas_row_ok[r] && memcmp(c, pic.canvas_cells + r * DISPLAY_COLS, sizeof(DisplayCell) * DISPLAY_COLS) == 0)
+                continue;
+            terminal_kitty_rgb(cells, scale, r * cell, (r + 1) * cell, pic.canvas + band * (size_t)r, band);
+            memcpy(pic.canvas_cells + r * DISPLAY_COLS, c, sizeof(DisplayCell) * DISPLAY_COLS);
+            pic.canvas_row_ok[r] = 1;
+        }
+        const uint8_t* bytes = pic.canvas + band * (size_t)r0;
+        int x = c0 * cell, w = (c1 - c0) * cell, h = (r1 - r0) * cell;
+        if (w < VGA_PIXELS_W * scale) {
+            for (int y = 0; y < h; y++)
+                memcpy(pic.gather + (size_t)y * w * 3, bytes + (size_t)y * row + (size_t)x * 3, (size_t)w * 3);
+            bytes = pic.gather;
+        }
         char name[64];
-        if (!terminal_session_share(pic.png, len, pic.shm_next, name, sizeof name))
+        if (!terminal_session_share(bytes, (size_t)w * h * 3, pic.shm_next, name, sizeof name))
             return 0;
         pic.shm_next = (pic.shm_next + 1) % SHM_SLOTS;
-        return terminal_kitty_wrap_shm(name, len, full, y0, p, room);
+        return terminal_kitty_wrap_shm(name, x, r0 * cell, w, h, full, p, room);
     }
-    return terminal_kitty_wrap(pic.png, len, full, y0, p, room);
+    size_t len = terminal_kitty_png(cells, scale, r0 * cell, r1 * cell, pic.png, sizeof pic.png);
+    if (!len)
+        return 0;
+    return terminal_kitty_wrap(pic.png, len, full, r0 * cell, p, room);
 }
 
 // ---- public functions ----
@@ -67,6 +95,7 @@ int terminal_picture_begin(int protocol, int shm, int edits)
     pic.place = terminal_pixels_place(s->cols, s->rows, s->cell_w, s->cell_h, protocol == TERMINAL_GRAPHICS_SIXEL ? s->max_w : 0,
                                       protocol == TERMINAL_GRAPHICS_SIXEL ? s->max_h : 0, protocol == TERMINAL_GRAPHICS_SIXEL);
     pic.repaint = 1;
+    memset(pic.canvas_row_ok, 0, sizeof pic.canvas_row_ok);   // the scale may have changed
     return pic.place.scale;
 }
 
@@ -103,13 +132,48 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
     if (pic.protocol == TERMINAL_GRAPHICS_KITTY) {
         // Where the terminal may not edit an image, every frame replaces it whole (same id, same place).
         int whole = pic.repaint || !pic.edits;
-        if (whole)
-            first = 0, last = DISPLAY_ROWS - 1;
         p += snprintf(p, 32, "\x1b[%d;%dH", pic.place.top + 1, pic.place.left + 1);
-        n = kitty_rows(cells, whole, first * cell, (last + 1) * cell, p, (size_t)(end - p) - 16);
-        if (!n)
-            return 0;
-        p += n;
+        if (whole) {
+            n = kitty_rows(cells, 1, 0, DISPLAY_ROWS, 0, DISPLAY_COLS, p, (size_t)(end - p) - 16);
+            if (!n)
+                return 0;
+            p += n;
+        } else {
+            // An edit for each run of changed rows (those closer than KITTY_GAP_ROWS together). A run
+            // that cannot go now (its shared memory still unread) is left for the next frame.
+            int sent = 0;
+            for (int r = first; r <= last;) {
+                if (!row_changed[r]) {
+                    r++;
+                    continue;
+                }
+                int stop = r + 1;
+                for (int k = r + 1; k < DISPLAY_ROWS && k < stop + KITTY_GAP_ROWS; k++)
+                    if (row_changed[k])
+                        stop = k + 1;
+                int c0 = DISPLAY_COLS, c1 = 0;
+                for (int k = r; k < stop; k++) {
+                    const DisplayCell* a = cells + k * DISPLAY_COLS;
+                    const DisplayCell* b = pic.shown + k * DISPLAY_COLS;
+                    for (int c = 0; c < DISPLAY_COLS; c++)
+                        if (a[c].ch != b[c].ch || a[c].attr != b[c].attr) {
+                            c0 = c < c0 ? c : c0;
+                            c1 = c + 1 > c1 ? c + 1 : c1;
+                        }
+                }
+                n = kitty_rows(cells, 0, r, stop, c0, c1, p, (size_t)(end - p) - 16);
+                if (!n)
+                    break;
+                p += n;
+                sent = 1;
+                memcpy(pic.shown + r * DISPLAY_COLS, cells + r * DISPLAY_COLS, sizeof(DisplayCell) * DISPLAY_COLS * (size_t)(stop - r));
+                r = stop;
+            }
+            if (!sent)
+                return 0;
+            p = put(p, "\x1b[?2026l");
+            return (size_t)(p - pic.frame);
+        }
     } else {
         for (int r = first; r <= last;) {
             if (!row_changed[r]) {

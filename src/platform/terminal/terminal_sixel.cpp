@@ -18,16 +18,20 @@ enum {
 // ---- state ----
 
 static uint8_t band_lines[SIXEL_BAND][SIXEL_MAX_W];  // colour index of every pixel of the band's rows
-static uint8_t band_bits[16][SIXEL_MAX_W];           // the sixel of each colour in each column
+static uint8_t band_bits[16][SIXEL_MAX_W];           // the sixel of each colour in each column; all 0 between bands
+static uint8_t glyph_ink[256];                        // pixels set in each glyph of the font
+static uint8_t byte_ink[256];                         // bits set in each byte (a glyph row)
+static int ink_ready;
 
 // ---- internal functions ----
 
-// The colour indices of picture pixel row y at this scale.
-static void draw_line(const DisplayCell* cells, int scale, int y, uint8_t* line)
+// The colour indices of picture pixel row y at this scale, of the cells [c0, c1) (at their places in line).
+static void draw_cells(const DisplayCell* cells, int scale, int y, int c0, int c1, uint8_t* line)
 {
     int row = y / (VGA_GLYPH * scale), gy = (y / scale) % VGA_GLYPH;
     const DisplayCell* c = cells + row * DISPLAY_COLS;
-    for (int col = 0; col < DISPLAY_COLS; col++) {
+    line += c0 * VGA_GLYPH * scale;
+    for (int col = c0; col < c1; col++) {
         uint8_t bits = vga_font8x8[c[col].ch][gy];
         uint8_t fg = c[col].attr & 15, bg = c[col].attr >> 4;
         for (int x = 0; x < VGA_GLYPH; x++) {
@@ -36,6 +40,13 @@ static void draw_line(const DisplayCell* cells, int scale, int y, uint8_t* line)
                 *line++ = v;
         }
     }
+}
+
+// After a band cut short: band_bits all 0 again.
+static size_t abandon(void)
+{
+    memset(band_bits, 0, sizeof band_bits);
+    return 0;
 }
 
 // One run of `count` equal sixels: repeated by hand up to 3 (shorter than "!n").
@@ -91,16 +102,28 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         return 0;
     char* p = out;
     char* end = out + capacity;
+    // Only the cells the image covers are drawn.
+    int cell = VGA_GLYPH * scale, c0 = x0 / cell, c1 = (x1 + cell - 1) / cell;
     // The colour the image shows most becomes register 0, the background every pixel starts in
     // (P2 = 0), so that its sixels are never sent; the others keep their numbers, colour 0 taking
-    // the background's.
-    static uint8_t line[SIXEL_MAX_W];
-    int count[16] = {0};
-    for (int y = y0; y < y1; y += scale) {
-        draw_line(cells, scale, y, line);
-        for (int x = x0; x < x1; x += scale)
-            count[line[x]]++;
+    // the background's. Counted over the cells the image touches, whole (close enough to choose by,
+    // and no colour it shows is left out).
+    if (!ink_ready) {
+        for (int b = 0; b < 256; b++)
+            for (unsigned v = (unsigned)b; v; v &= v - 1)
+                byte_ink[b]++;
+        for (int g = 0; g < 256; g++)
+            for (int r = 0; r < VGA_GLYPH; r++)
+                glyph_ink[g] = (uint8_t)(glyph_ink[g] + byte_ink[vga_font8x8[g][r]]);
+        ink_ready = 1;
     }
+    int count[16] = {0};
+    for (int r = y0 / cell; r < (y1 + cell - 1) / cell; r++)
+        for (int c = c0; c < c1; c++) {
+            const DisplayCell* d = cells + r * DISPLAY_COLS + c;
+            count[d->attr & 15] += glyph_ink[d->ch];
+            count[d->attr >> 4] += VGA_GLYPH * VGA_GLYPH - glyph_ink[d->ch];
+        }
     int bg = 0;
     for (int c = 1; c < 16; c++)
         if (count[c] > count[bg])
@@ -129,14 +152,22 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         for (int k = 0; k < rows; k++) {
             // Rows repeat within a scaled pixel: copy instead of drawing again.
             if (k > 0 && (band + k) / scale == (band + k - 1) / scale)
-                memcpy(band_lines[k], band_lines[k - 1], (size_t)full_w);
+                memcpy(band_lines[k] + x0, band_lines[k - 1] + x0, (size_t)w);
             else
-                draw_line(cells, scale, band + k, band_lines[k]);
+                draw_cells(cells, scale, band + k, c0, c1, band_lines[k]);
         }
+        // The band's colours counted a cell's glyph row at a time (whole cells: a colour only just
+        // outside the image's columns may be counted, and then sends nothing).
         int in_band[16] = {0};
-        for (int k = 0; k < rows; k++)
-            for (int x = x0; x < x1; x += scale)
-                in_band[band_lines[k][x]]++;
+        for (int k = 0; k < rows; k++) {
+            int y = band + k, gy = (y / scale) % VGA_GLYPH;
+            const DisplayCell* d = cells + (y / cell) * DISPLAY_COLS;
+            for (int c = c0; c < c1; c++) {
+                int ink = byte_ink[vga_font8x8[d[c].ch][gy]];
+                in_band[d[c].attr & 15] += ink;
+                in_band[d[c].attr >> 4] += VGA_GLYPH - ink;
+            }
+        }
         // The band's own most common colour is painted over the whole band first when it is not the
         // image's background: the pixels of that colour then cost nothing either.
         int base = bg;
@@ -150,15 +181,12 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         int first = 1;
         if (base != bg) {
             if (end - p < (ptrdiff_t)SIXEL_MAX_CHARS)
-                return 0;
+                return abandon();
             *p++ = '#';
             p = terminal_put_uint(p, (unsigned)reg[base]);
             p = put_run(p, (1 << rows) - 1, w);
             first = 0;
         }
-        for (int c = 0; c < 16; c++)
-            if (present & (1u << c))
-                memset(band_bits[c], 0, (size_t)w);
         for (int k = 0; k < rows; k++) {
             const uint8_t* l = band_lines[k] + x0;
             for (int x = 0; x < w; x++)
@@ -167,18 +195,20 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
         for (int c = 0; c < 16; c++) {
             if (!(present & (1u << c)))
                 continue;
+            const uint8_t* bits = band_bits[c];
+            int last = w;
+            while (last > 0 && bits[last - 1] == 0)
+                last--;   // nothing after the last set pixel
+            if (last == 0)
+                continue;   // counted in a cell just outside the image
             // Every colour needs room for its runs; a frame that would not fit is not sent.
             if (end - p < (ptrdiff_t)(w * 2 + SIXEL_MAX_CHARS))
-                return 0;
+                return abandon();
             if (!first)
                 *p++ = '$';   // back to the band's start for the next colour
             first = 0;
             *p++ = '#';
             p = terminal_put_uint(p, (unsigned)reg[c]);
-            const uint8_t* bits = band_bits[c];
-            int last = w;
-            while (last > 0 && bits[last - 1] == 0)
-                last--;   // nothing after the last set pixel
             for (int x = 0; x < last;) {
                 int run = 1;
                 while (x + run < last && bits[x + run] == bits[x])
@@ -186,7 +216,9 @@ size_t terminal_sixel_encode(const DisplayCell* cells, int scale, int x0, int x1
                 p = put_run(p, bits[x], run);
                 x += run;
             }
+            memset(band_bits[c], 0, (size_t)last);   // the arrays are all 0 again for the next band
         }
+        memset(band_bits[base], 0, (size_t)w);
         if (end - p < 8)
             return 0;
         if (band + SIXEL_BAND < y1)

@@ -365,6 +365,31 @@ std::string base64_decode(const std::string& s)
     return out;
 }
 
+TEST(TerminalPixels, KittyRawRowsAreTheDrawingExactlyAndNamedInOneSequence)
+{
+    std::vector<DisplayCell> cells = random_cells(5);
+    std::vector<uint8_t> ref = drawn(cells);
+    static uint8_t rgb[640 * 2 * 800 * 3];
+    for (int scale : {1, 2}) {
+        // From inside a cell row to the last pixel row.
+        int y0 = 8 * scale * 3 + 1, y1 = 400 * scale, w = 640 * scale;
+        size_t n = terminal_kitty_rgb(cells.data(), scale, y0, y1, rgb, sizeof rgb);
+        ASSERT_EQ(n, (size_t)w * 3 * (y1 - y0));
+        int bad = 0;
+        for (int y = y0; y < y1; y++)
+            for (int x = 0; x < w; x++)
+                for (int k = 0; k < 3; k++)
+                    bad += rgb[((size_t)(y - y0) * w + x) * 3 + k] != ref[((size_t)(y / scale) * 640 + x / scale) * 3 + k];
+        EXPECT_EQ(bad, 0) << "scale " << scale;
+        EXPECT_EQ(terminal_kitty_rgb(cells.data(), scale, y0, y1, rgb, n - 1), 0u);
+    }
+    char out[512];
+    size_t n = terminal_kitty_wrap_shm("/kerv16-7-0", 24, 16, 64, 24, 0, out, sizeof out);
+    EXPECT_EQ(std::string(out, n), "\x1b_Ga=f,r=1,x=24,y=16,f=24,s=64,v=24,t=s,i=16016,q=2,S=4608;L2tlcnYxNi03LTA=\x1b\\");
+    n = terminal_kitty_wrap_shm("/kerv16-7-0", 0, 0, 1280, 800, 1, out, sizeof out);
+    EXPECT_EQ(std::string(out, n), "\x1b_Ga=T,f=24,s=1280,v=800,t=s,i=16016,p=1,q=2,C=1,S=3072000;L2tlcnYxNi03LTA=\x1b\\");
+}
+
 TEST(TerminalPixels, KittyPngDecodesToTheDrawingExactlyAndTravelsInChunks)
 {
     std::vector<DisplayCell> cells = random_cells(11);
