@@ -1,4 +1,4 @@
-// terminal_session.cpp -- the tty session the terminal display draws on: raw keys, alternate screen, size, restore on every way out
+// terminal_tty.cpp -- the terminal session on a POSIX tty: raw keys, signals, size, shared memory, restore on every way out
 //
 // Signals: SIGINT, SIGTERM and SIGHUP arrive as a quit event in the key queue so the show shuts down
 // in order; a second one leaves at once. On a terminal also: SIGWINCH and SIGCONT only raise flags
@@ -7,10 +7,11 @@
 //
 // Input passes the reply parser before the key decoder: the answers to the detection queries are
 // taken out, never read as keys, never echoed, and those still due at the restore are drained.
-#include "platform/terminal_local.h"
+#include "platform/terminal/terminal_local.h"
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -27,14 +28,11 @@
 // ---- types ----
 
 enum {
-    SEQ_BYTES = 512,      // room for the enter and restore sequences
     READ_CHUNK = 256,     // input bytes read per call
     READS_PER_POLL = 64,  // at most this many calls each time the input is looked at (16 KB)
 };
 
 // ---- state ----
-
-TerminalSession terminal_session;
 
 static const int EXIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 static const int FATAL_SIGNALS[] = {SIGQUIT, SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
@@ -46,22 +44,16 @@ static struct {
     int keyboard;                     // 1 while in_fd can deliver keys
     int raw;                          // 1 when in_fd's termios has been changed
     termios saved;                    // in_fd's termios before open
-    int start_cols, start_rows;       // terminal size at open
-    int grid_asked, fullscreen_asked; // requests sent (undone on restore)
-    int grid_cols, grid_rows;
-    char title[128];
-    char enter[SEQ_BYTES];            // switches the terminal to the show
+    TerminalScreen screen;            // what the enter and restore sequences do
+    char enter[TERMINAL_SEQUENCE_BYTES];   // switches the terminal to the show
     int enter_len;
-    char restore[SEQ_BYTES];          // and back; written from signal handlers too
+    char restore[TERMINAL_SEQUENCE_BYTES]; // and back; written from signal handlers too
     int restore_len;
     int signals_installed;
     struct sigaction old_actions[HANDLED_SIGNALS];
     int old_signals[HANDLED_SIGNALS];
     int quit_sent;                    // the quit signal has been handed on as a key
-    TerminalKeys keys;
-    TerminalReplies replies;          // in front of the key decoder
     char shm_query[64];               // the shared-memory object of the detection query, until answered
-    int pictures, pictures_kitty;     // the pixel path has drawn (in kitty's protocol): the restore clears
 } term;
 
 static volatile sig_atomic_t resized;          // SIGWINCH seen
@@ -72,67 +64,11 @@ static volatile sig_atomic_t replies_due;      // 1 while detection replies may 
 
 // ---- internal functions ----
 
-static char* append(char* p, const char* end, const char* s)
-{
-    while (*s && p < end)
-        *p++ = *s++;
-    return p;
-}
-
-static char* append_int(char* p, const char* end, int v)
-{
-    char digits[12];
-    int n = 0;
-    unsigned u = v < 0 ? 0u : (unsigned)v;
-    do {
-        digits[n++] = (char)('0' + u % 10);
-        u /= 10;
-    } while (u);
-    while (n && p < end)
-        *p++ = digits[--n];
-    return p;
-}
-
-static char* append_size(char* p, const char* end, int cols, int rows)
-{
-    p = append(p, end, "\x1b[8;");
-    p = append_int(p, end, rows);
-    p = append(p, end, ";");
-    p = append_int(p, end, cols);
-    return append(p, end, "t");
-}
-
 // Both sequences are built ahead so that signal handlers only write bytes.
 static void build_sequences(void)
 {
-    char* p = term.enter;
-    const char* end = term.enter + SEQ_BYTES;
-    p = append(p, end, "\x1b[22;0t\x1b]0;");   // push the old title, then set ours
-    p = append(p, end, term.title);
-    p = append(p, end, "\x07\x1b[?1049h\x1b[?25l\x1b[?7l");
-    if (term.grid_asked)
-        p = append_size(p, end, term.grid_cols, term.grid_rows);
-    if (term.fullscreen_asked)
-        p = append(p, end, "\x1b[10;1t");
-    term.enter_len = (int)(p - term.enter);
-
-    // CAN first: it ends any sequence a frame cut short by a signal left open.
-    p = term.restore;
-    end = term.restore + SEQ_BYTES;
-    p = append(p, end, "\x18\x1b[?2026l\x1b[0m");
-    if (term.pictures_kitty) {
-        p = append(p, end, "\x1b_Ga=d,d=I,i=");   // kitty's image deleted, its store freed
-        p = append_int(p, end, TERMINAL_KITTY_IMAGE_ID);
-        p = append(p, end, ",q=2\x1b\\");
-    }
-    if (term.pictures)
-        p = append(p, end, "\x1b[2J");
-    if (term.fullscreen_asked)
-        p = append(p, end, "\x1b[10;0t");
-    if (term.grid_asked)
-        p = append_size(p, end, term.start_cols, term.start_rows);
-    p = append(p, end, "\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t");
-    term.restore_len = (int)(p - term.restore);
+    term.enter_len = terminal_enter_sequence(&term.screen, term.enter);
+    term.restore_len = terminal_restore_sequence(&term.screen, term.restore);
 }
 
 // Writes everything, retrying partial writes, interruptions and a non-blocking descriptor's EAGAIN.
@@ -312,9 +248,9 @@ static void query_size(void)
         if (ws.ws_xpixel >= ws.ws_col && ws.ws_ypixel >= ws.ws_row) {
             s->cell_w = ws.ws_xpixel / ws.ws_col;
             s->cell_h = ws.ws_ypixel / ws.ws_row;
-        } else if (term.replies.cell_w > 0 && term.replies.cell_h > 0) {
-            s->cell_w = term.replies.cell_w;   // as the terminal answered CSI 16 t
-            s->cell_h = term.replies.cell_h;
+        } else if (terminal_input_replies()->cell_w > 0 && terminal_input_replies()->cell_h > 0) {
+            s->cell_w = terminal_input_replies()->cell_w;   // as the terminal answered CSI 16 t
+            s->cell_h = terminal_input_replies()->cell_h;
         }
     }
     s->changed = 1;
@@ -332,91 +268,19 @@ static int locale_is_utf8(void)
     return utf8;
 }
 
-// 24-bit colour where the terminal says so (COLORTERM), and by default on xterm and the many
-// terminals that call themselves xterm-something, which all take 24-bit SGR; Apple's Terminal calls
-// itself xterm-256color without taking it. KERV16_COLOURS=16 or 24 decides whatever they say.
-static int terminal_takes_24bit(void)
-{
-    const char* force = getenv("KERV16_COLOURS");
-    if (force && strcmp(force, "16") == 0)
-        return 0;
-    if (force && strcmp(force, "24") == 0)
-        return 1;
-    const char* c = getenv("COLORTERM");
-    if (c && (strstr(c, "truecolor") || strstr(c, "24bit")))
-        return 1;
-    const char* t = getenv("TERM");
-    const char* program = getenv("TERM_PROGRAM");
-    if (program && strcmp(program, "Apple_Terminal") == 0)
-        return 0;
-    return t && (strncmp(t, "xterm", 5) == 0 || strstr(t, "-direct"));
-}
-
-static int env_is(const char* name, const char* value)
-{
-    const char* v = getenv(name);
-    return v && strcmp(v, value) == 0;
-}
-
-static int env_starts(const char* name, const char* prefix)
-{
-    const char* v = getenv(name);
-    return v && strncmp(v, prefix, strlen(prefix)) == 0;
-}
-
-// What the environment says of pictures: tmux and screen keep a text copy of the screen, so the text
-// layouts stay there; some terminals name themselves.
-static void read_environment(void)
+// Input bytes through the reply parser and the key decoder; the detection query's shared memory goes
+// once nothing more can read it.
+static void feed_input(const uint8_t* bytes, size_t n, uint32_t now)
 {
     TerminalSession* s = &terminal_session;
-    s->muxed = getenv("TMUX") || getenv("STY") || env_starts("TERM", "screen") || env_starts("TERM", "tmux");
-    s->env_kitty = env_is("TERM", "xterm-kitty") || env_is("TERM", "xterm-ghostty") || getenv("KITTY_WINDOW_ID") ||
-                   env_is("TERM_PROGRAM", "ghostty") || env_is("TERM_PROGRAM", "WezTerm");
-    s->env_kitty_itself = env_is("TERM", "xterm-kitty") || getenv("KITTY_WINDOW_ID");
-    s->env_sixel = getenv("KONSOLE_VERSION") || env_is("TERM_PROGRAM", "iTerm.app") || env_starts("TERM", "foot") ||
-                   env_starts("TERM", "mlterm") || getenv("WT_SESSION");
-}
-
-// What the replies so far have said, into the session.
-static void take_replies(void)
-{
-    TerminalSession* s = &terminal_session;
-    const TerminalReplies* r = &term.replies;
-    s->kitty = r->kitty > 0;
-    s->kitty_shm = r->kitty_shm > 0;
-    s->sixel = r->sixel;
-    s->max_w = r->max_w;
-    s->max_h = r->max_h;
-    if (s->cell_w == 0 && r->cell_w > 0 && r->cell_h > 0) {
-        s->cell_w = r->cell_w;
-        s->cell_h = r->cell_h;
-        s->changed = 1;
-    }
-    if (r->da1 && !s->answered) {
-        s->answered = 1;
+    int answered = s->answered;
+    terminal_input_feed(bytes, n, now);
+    if (s->answered && !answered)
         replies_due = 0;
-    }
-    if (!r->awaiting && term.shm_query[0]) {
+    if (!terminal_input_awaiting() && term.shm_query[0]) {
         shm_unlink(term.shm_query);   // read and unlinked by the terminal, or never to be read
         term.shm_query[0] = 0;
     }
-}
-
-// Input bytes through the reply parser, what is left through the key decoder.
-static void feed_input(const uint8_t* bytes, size_t n, uint32_t now)
-{
-    uint8_t keys[(int)READ_CHUNK + (int)TERMINAL_REPLY_HOLD];
-    while (n > 0) {
-        size_t part = n < (size_t)READ_CHUNK ? n : (size_t)READ_CHUNK;
-        size_t k = terminal_replies_feed(&term.replies, bytes, part, now, keys);
-        terminal_keys_feed(&term.keys, keys, k, now);
-        bytes += part;
-        n -= part;
-    }
-    size_t k = terminal_replies_tick(&term.replies, now, keys);
-    terminal_keys_feed(&term.keys, keys, k, now);
-    if (term.replies.replies || term.replies.da1 || !term.replies.awaiting)
-        take_replies();
 }
 
 // exit() from anywhere while the show owns the terminal: give it back, then print what was held.
@@ -440,31 +304,21 @@ void terminal_session_open(const char* title)
     s->tty = isatty(term.out_fd);
     term.keyboard = fcntl(term.in_fd, F_GETFL) != -1;
     term.raw = 0;
-    term.grid_asked = term.fullscreen_asked = 0;
+    memset(&term.screen, 0, sizeof term.screen);
     term.quit_sent = 0;
     quit_signal = 0;
     resized = 0;
     continued = 0;
-    terminal_keys_init(&term.keys);
-    terminal_replies_init(&term.replies, 0, clock_ticks());
+    terminal_input_reset(0, 0, clock_ticks());
     term.shm_query[0] = 0;
-    term.pictures = term.pictures_kitty = 0;
     replies_due = 0;
     s->asked = s->answered = s->kitty = s->kitty_shm = s->sixel = s->max_w = s->max_h = 0;
-    read_environment();
-
-    // Control bytes would end the title sequence early.
-    int n = 0;
-    for (const char* c = title ? title : ""; *c && n < (int)sizeof term.title - 1; c++)
-        if ((uint8_t)*c >= 0x20 && *c != 0x7F)
-            term.title[n++] = *c;
-    term.title[n] = 0;
-
-    s->colours = terminal_takes_24bit() ? TERMINAL_COLOURS_24BIT : TERMINAL_COLOURS_16;
+    terminal_session_environment(s);
+    terminal_screen_title(&term.screen, title);
     s->charset = locale_is_utf8() ? TERMINAL_CHARSET_UTF8 : TERMINAL_CHARSET_ASCII;
     query_size();
-    term.start_cols = s->cols;
-    term.start_rows = s->rows;
+    term.screen.start_cols = s->cols;
+    term.screen.start_rows = s->rows;
     s->open = 1;
     static int registered;
     if (!registered && atexit(close_at_exit) == 0)
@@ -477,7 +331,7 @@ void terminal_session_open(const char* title)
     }
     if (term.keyboard && isatty(term.in_fd) && tcgetattr(term.in_fd, &term.saved) == 0)
         term.raw = 1;
-    term.keys.raw = term.raw;   // keys as typed: Escape with a key after it is Alt with that key
+    terminal_input_reset(term.raw, 0, clock_ticks());
     build_sequences();
     install_signals(1);
     enter_terminal();
@@ -488,16 +342,19 @@ void terminal_session_request(int cols, int rows, int fullscreen)
     if (!terminal_session.open || !terminal_session.tty)
         return;
     // Best effort: terminals that allow window operations resize; the rest ignore the request.
-    term.grid_cols = cols;
-    term.grid_rows = rows;
-    term.grid_asked = cols != term.start_cols || rows != term.start_rows;
-    term.fullscreen_asked = fullscreen != 0;
+    TerminalScreen* screen = &term.screen;
+    screen->grid_cols = cols;
+    screen->grid_rows = rows;
+    screen->grid_asked = cols != screen->start_cols || rows != screen->start_rows;
+    screen->fullscreen_asked = fullscreen != 0;
     char seq[64];
     char* p = seq;
-    if (term.grid_asked)
-        p = append_size(p, seq + sizeof seq, cols, rows);
-    if (term.fullscreen_asked)
-        p = append(p, seq + sizeof seq, "\x1b[10;1t");
+    if (screen->grid_asked)
+        p += terminal_size_sequence(cols, rows, p);
+    if (screen->fullscreen_asked) {
+        memcpy(p, "\x1b[10;1t", 7);
+        p += 7;
+    }
     sigset_t set, old;
     sigfillset(&set);
     sigprocmask(SIG_BLOCK, &set, &old);   // handlers must never see half-built sequences
@@ -563,7 +420,6 @@ void terminal_session_poll(void)
         }
     }
     feed_input(nullptr, 0, now);
-    terminal_keys_tick(&term.keys, now);
     if (quit_signal && !term.quit_sent)
         term.quit_sent = display_push_key(KEY_QUIT + quit_signal);
 }
@@ -573,7 +429,7 @@ int terminal_session_wait(int ms)
     if (!term.keyboard)
         return 0;
     // A lone Escape ripens while nothing else arrives.
-    if (terminal_keys_pending_escape(&term.keys) && (ms < 0 || ms > TERMINAL_ESCAPE_MS))
+    if (terminal_input_pending_escape() && (ms < 0 || ms > TERMINAL_ESCAPE_MS))
         ms = TERMINAL_ESCAPE_MS;
     pollfd pfd = {term.in_fd, POLLIN, 0};
     poll(&pfd, 1, ms);
@@ -589,43 +445,16 @@ void terminal_session_detect(void)
         return;
     s->asked = 1;
     char q[512];
-    char* p = q;
-    const char* end = q + sizeof q;
-    // kitty's protocol: a one-pixel query that stores nothing, then the same through shared memory,
-    // which only a terminal on this machine can read.
-    p = append(p, end, "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\");
     snprintf(term.shm_query, sizeof term.shm_query, "/kerv16-%d-q", (int)getpid());
     int fd = shm_open(term.shm_query, O_CREAT | O_RDWR | O_TRUNC, 0600);
-    if (fd >= 0 && write(fd, "\0\0\0", 3) == 3) {
-        static const char B64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        const uint8_t* name = (const uint8_t*)term.shm_query;
-        size_t len = strlen(term.shm_query);
-        char enc[96];
-        int e = 0;
-        for (size_t i = 0; i < len; i += 3) {
-            uint32_t v = (uint32_t)name[i] << 16 | (i + 1 < len ? name[i + 1] << 8 : 0) | (i + 2 < len ? name[i + 2] : 0);
-            enc[e++] = B64[v >> 18];
-            enc[e++] = B64[(v >> 12) & 63];
-            enc[e++] = i + 1 < len ? B64[(v >> 6) & 63] : '=';
-            enc[e++] = i + 2 < len ? B64[v & 63] : '=';
-        }
-        enc[e] = 0;
-        p = append(p, end, "\x1b_Gi=32,s=1,v=1,a=q,t=s,f=24,S=3;");
-        p = append(p, end, enc);
-        p = append(p, end, "\x1b\\");
-    } else {
+    if (!(fd >= 0 && write(fd, "\0\0\0", 3) == 3))
         term.shm_query[0] = 0;
-    }
     if (fd >= 0)
         close(fd);
-    // The largest sixel picture it takes, the cell size where the tty does not say, then DA1.
-    p = append(p, end, "\x1b[?2;4;0S");
-    if (s->cell_w == 0)
-        p = append(p, end, "\x1b[16t");
-    p = append(p, end, "\x1b[c");
-    terminal_replies_init(&term.replies, 1, clock_ticks());
+    int n = terminal_detect_queries(term.shm_query[0] ? term.shm_query : nullptr, s->cell_w == 0, q);
+    terminal_input_reset(term.raw, 1, clock_ticks());
     replies_due = 1;
-    write_all(term.out_fd, q, (size_t)(p - q), nullptr);
+    write_all(term.out_fd, q, (size_t)n, nullptr);
 }
 
 void terminal_session_await(uint32_t until_ms)
@@ -655,15 +484,51 @@ int terminal_session_busy(void)
 
 void terminal_session_pictures(int kitty)
 {
-    if (term.pictures && term.pictures_kitty >= kitty)
+    if (term.screen.pictures && term.screen.pictures_kitty >= kitty)
         return;
-    term.pictures = 1;
-    term.pictures_kitty |= kitty;
+    term.screen.pictures = 1;
+    term.screen.pictures_kitty |= kitty;
     sigset_t set, old;
     sigfillset(&set);
     sigprocmask(SIG_BLOCK, &set, &old);   // handlers must never see half-built sequences
     build_sequences();
     sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+static void share_name(int slot, char* name, size_t size)
+{
+    snprintf(name, size, "/kerv16-%d-%d", (int)getpid(), slot);
+}
+
+// A fresh shared-memory object the terminal reads and unlinks; the slot is still taken while the
+// terminal has not read the picture before it.
+int terminal_session_share(const uint8_t* bytes, size_t n, int slot, char* name, size_t size)
+{
+    share_name(slot, name, size);
+    int fd = shm_open(name, O_CREAT | O_EXCL | O_RDWR, 0600);
+    if (fd < 0)
+        return 0;
+    int ok = ftruncate(fd, (off_t)n) == 0;
+    void* map = ok ? mmap(nullptr, n, PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    if (map != MAP_FAILED) {
+        memcpy(map, bytes, n);
+        munmap(map, n);
+    } else {
+        ok = 0;
+    }
+    close(fd);
+    if (!ok)
+        shm_unlink(name);
+    return ok;
+}
+
+void terminal_session_unshare(int slots)
+{
+    char name[64];
+    for (int slot = 0; slot < slots; slot++) {
+        share_name(slot, name, sizeof name);
+        shm_unlink(name);   // pictures the terminal never read
+    }
 }
 
 void terminal_session_close(void)

@@ -3,7 +3,7 @@
 // Where the terminal draws pictures (it says so when asked, within half a second) the pixel renderer
 // shows the cells exactly as the window does; elsewhere, inside tmux or screen, in a terminal too small
 // for the picture at 1 : 1, and when a text layout is asked for, the text layouts do.
-#include "platform/terminal_local.h"
+#include "platform/terminal/terminal_local.h"
 
 #include <cstdio>
 #include <cstdlib>

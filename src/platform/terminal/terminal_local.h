@@ -1,9 +1,14 @@
-// terminal_local.h -- what only the terminal display's files share: the tty session its renderers draw on
+// terminal_local.h -- what only the terminal display's files share: the session its renderers draw on
 //
-// The session owns the terminal: raw keys, the alternate screen, the title, the signals and the
-// restore on every way out, the size in cells and pixels, and the input bytes (decoded into the
-// display's key queue). A renderer turns cells into the bytes of one frame and hands them to
-// terminal_session_write.
+// The session owns the terminal: raw keys, the alternate screen, the title, the restore on every way
+// out, the size in cells and pixels, and the input bytes (decoded into the display's key queue). A
+// renderer turns cells into the bytes of one frame and hands them to terminal_session_write.
+//
+// Each host has one session file that implements the terminal_session_* calls below over its own
+// terminal (posix/terminal_tty.cpp: a tty; windows/terminal_console.cpp: a console in virtual-terminal
+// mode). What does not depend on the host (the sequences that switch the terminal to the show and
+// back, what the environment says of the terminal, the detection queries, the input passed through
+// the reply parser and the key decoder) is shared, in terminal_session.cpp.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -39,7 +44,43 @@ struct TerminalSession {
 
 extern TerminalSession terminal_session;
 
-// ---- functions ----
+// What the enter and restore sequences do; kept by the host, built by the shared code.
+struct TerminalScreen {
+    char title[128];                  // control bytes taken out
+    int start_cols, start_rows;       // terminal size at open
+    int grid_asked, grid_cols, grid_rows;   // a size asked for (undone on restore)
+    int fullscreen_asked;
+    int pictures, pictures_kitty;     // the pixel path has drawn (in kitty's protocol): the restore clears
+};
+
+enum { TERMINAL_SEQUENCE_BYTES = 512 };  // room for either sequence
+
+// ---- shared by every host (terminal_session.cpp) ----
+
+// The bytes that switch the terminal to the show (title, alternate screen, no cursor, no wrap, the
+// size and full screen asked for) and back (ending any sequence a frame left open first); each
+// returns its length, at most TERMINAL_SEQUENCE_BYTES.
+int terminal_enter_sequence(const TerminalScreen* screen, char* out);
+int terminal_restore_sequence(const TerminalScreen* screen, char* out);
+// The request to resize to cols x rows cells (CSI 8 t); returns its length (under 32).
+int terminal_size_sequence(int cols, int rows, char* out);
+// Sets the title, control bytes taken out.
+void terminal_screen_title(TerminalScreen* screen, const char* title);
+// What the environment says: tmux or screen, terminals that name a picture protocol, and whether
+// 24-bit colour is taken (KERV16_COLOURS=16 or 24 decides whatever the rest says).
+void terminal_session_environment(TerminalSession* s);
+// The detection queries: kitty's graphics query, the same through shared memory where shm_name is
+// not null, XTSMGRAPHICS, the cell size when ask_cell, DA1 last. Returns their length (under 512).
+int terminal_detect_queries(const char* shm_name, int ask_cell, char* out);
+// The input path: replies to the queries are taken out, what is left goes through the key decoder
+// into the display's key queue, and what the replies said reaches terminal_session.
+void terminal_input_reset(int raw, int awaiting, uint32_t now_ms);
+void terminal_input_feed(const uint8_t* bytes, size_t n, uint32_t now_ms);  // n may be 0: time passing
+int terminal_input_pending_escape(void);
+int terminal_input_awaiting(void);     // 1 while answers to the queries may still come
+const TerminalReplies* terminal_input_replies(void);
+
+// ---- each host's session file ----
 
 // Switches a terminal on standard output to the show (title, alternate screen, raw keys, signals);
 // on a file or pipe only the quit signals are taken. Messages are held from here on.
@@ -66,6 +107,11 @@ void terminal_session_await(uint32_t until_ms);
 int terminal_session_busy(void);
 // What the restore must undo of the pixel path: kitty's image deleted, the screen cleared.
 void terminal_session_pictures(int kitty);
+// Puts bytes where the terminal can read them by name (kitty's shared memory), in one of a few
+// slots; 0 where the host has no such memory or the slot is still taken. terminal_session_unshare
+// removes every slot's object that the terminal never read.
+int terminal_session_share(const uint8_t* bytes, size_t n, int slot, char* name, size_t size);
+void terminal_session_unshare(int slots);
 
 // ---- the pixel renderer (terminal_picture.cpp) ----
 

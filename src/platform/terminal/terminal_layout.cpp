@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "platform/vga.h"
-#include "platform/terminal_cells.h"
+#include "platform/terminal/terminal_cells.h"
 
 // In the grid, and in the wide layout at 160 x 50 on cells of 1 : 2, every terminal cell is made of
 // whole quadrants of one console cell: what a console cell becomes depends only on its character and

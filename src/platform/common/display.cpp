@@ -107,6 +107,11 @@ int display_wait_key(void)
     }
 }
 
+int display_keyboard(void)
+{
+    return driver->wait && driver->wait(0);
+}
+
 void display_idle(int ms)
 {
     if (ms <= 0)

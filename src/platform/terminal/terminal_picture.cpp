@@ -3,13 +3,10 @@
 // The picture is 640 x 400 pixels times the placement's scale, on whole cells, centred. A repaint
 // clears the screen (and kitty's image) and sends the whole picture; later frames send only the rows
 // of cells that changed: kitty as an edit of the one image, sixel as images over those rows alone.
-#include "platform/terminal_local.h"
+#include "platform/terminal/terminal_local.h"
 
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 // ---- types ----
 
@@ -36,36 +33,6 @@ static struct {
 
 // ---- internal functions ----
 
-static void shm_name(int slot, char* name, size_t size)
-{
-    snprintf(name, size, "/kerv16-%d-%d", (int)getpid(), slot);
-}
-
-// The PNG into a fresh shared-memory object the terminal reads and unlinks. 0 when the slot is still
-// taken (the terminal has not read the picture before it) or memory fails.
-static int shm_store(const uint8_t* png, size_t len, char* name, size_t size)
-{
-    shm_name(pic.shm_next, name, size);
-    int fd = shm_open(name, O_CREAT | O_EXCL | O_RDWR, 0600);
-    if (fd < 0)
-        return 0;
-    int ok = ftruncate(fd, (off_t)len) == 0;
-    void* map = ok ? mmap(nullptr, len, PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
-    if (map != MAP_FAILED) {
-        memcpy(map, png, len);
-        munmap(map, len);
-    } else {
-        ok = 0;
-    }
-    close(fd);
-    if (!ok) {
-        shm_unlink(name);
-        return 0;
-    }
-    pic.shm_next = (pic.shm_next + 1) % SHM_SLOTS;
-    return 1;
-}
-
 static char* put(char* p, const char* s)
 {
     size_t n = strlen(s);
@@ -81,8 +48,9 @@ static size_t kitty_rows(const DisplayCell* cells, int full, int y0, int y1, cha
         return 0;
     if (pic.shm) {
         char name[64];
-        if (!shm_store(pic.png, len, name, sizeof name))
+        if (!terminal_session_share(pic.png, len, pic.shm_next, name, sizeof name))
             return 0;
+        pic.shm_next = (pic.shm_next + 1) % SHM_SLOTS;
         return terminal_kitty_wrap_shm(name, len, full, y0, p, room);
     }
     return terminal_kitty_wrap(pic.png, len, full, y0, p, room);
@@ -181,9 +149,5 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
 
 void terminal_picture_end(void)
 {
-    char name[64];
-    for (int slot = 0; slot < SHM_SLOTS; slot++) {
-        shm_name(slot, name, sizeof name);
-        shm_unlink(name);   // pictures the terminal never read
-    }
+    terminal_session_unshare(SHM_SLOTS);
 }

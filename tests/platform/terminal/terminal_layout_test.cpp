@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/terminal.h"
-#include "platform/terminal_cells.h"
+#include "platform/terminal/terminal_cells.h"
 #include "vterm_screen.h"
 
 namespace {
