@@ -20,8 +20,8 @@
 
 // Encoder settings, chosen by measurement (README, "A window, and a video of the show").
 static const char CAPTURE_PRESET[] = "ultrafast";
-static const char CAPTURE_CRF[] = "16";
-static const char CAPTURE_LOSSLESS_PRESET[] = "superfast";
+static const char CAPTURE_CRF[] = "12";
+static const char CAPTURE_LOSSLESS_PRESET[] = "fast";
 
 constexpr int CAPTURE_SCALE_DEFAULT = 4;  // 2560 x 1600: whole colour blocks per drawn pixel, a size sites serve large
 constexpr int CAPTURE_W_MAX = (int)VGA_PIXELS_W * (int)DISPLAY_CAPTURE_SCALE_MAX;
@@ -50,6 +50,11 @@ static struct {
     uint8_t frame[CAPTURE_W_MAX * CAPTURE_H_MAX * 3]; // one video frame as piped: RGB, or the three planes of 4:2:0
 } cap;
 
+// The signal that asked the show to end (SIGINT, SIGTERM, SIGHUP), from the handler to capture_poll.
+static volatile sig_atomic_t capture_signal;
+static const int CAPTURE_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+static struct sigaction capture_old_actions[3];
+
 // The console colours in BT.709 limited range (what video sites and players assume of HD video):
 // each drawn pixel is converted once, exactly, and never filtered across its neighbours.
 static uint8_t ycbcr_palette[16][3];
@@ -75,6 +80,18 @@ static int write_all(int fd, const uint8_t* data, size_t size)
         data += n, size -= (size_t)n;
     }
     return 1;
+}
+
+// The first signal ends the show as Escape would, so that ffmpeg finishes what was drawn; a second
+// one ends the process at once.
+static void on_signal(int sig)
+{
+    if (capture_signal) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+        return;
+    }
+    capture_signal = sig;
 }
 
 static void fill_ycbcr_palette(void)
@@ -252,6 +269,7 @@ static int start_encoder(void)
     args[n] = nullptr;
     cap.encoder = fork();
     if (cap.encoder == 0) {
+        setpgid(0, 0);  // Ctrl+C reaches the show, which ends the video; not ffmpeg, which would cut it off
         dup2(fds[0], 0);
         close(fds[0]);
         close(fds[1]);
@@ -318,6 +336,14 @@ static int capture_open(const DisplaySettings* settings)
         return 0;
     }
     signal(SIGPIPE, SIG_IGN);  // a dead encoder shows as a failed write, not a killed show
+    capture_signal = 0;
+    for (int i = 0; i < 3; i++) {
+        struct sigaction sa;
+        memset(&sa, 0, sizeof sa);
+        sa.sa_handler = on_signal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(CAPTURE_SIGNALS[i], &sa, &capture_old_actions[i]);
+    }
     clock_use_manual(1);
     clock_set(0);
     cap.started = wall_seconds();
@@ -347,11 +373,15 @@ static void capture_write(const DisplayCell* cells)
     report(0);
 }
 
-// A broken encoder ends the show the way Escape would.
+// A broken encoder ends the show the way Escape would; a signal as the signal's quit key.
 static void capture_poll(void)
 {
-    if (cap.failed && !cap.quit_sent)
+    if (cap.quit_sent)
+        return;
+    if (cap.failed)
         cap.quit_sent = display_push_key(KEY_ESCAPE);
+    else if (capture_signal)
+        cap.quit_sent = display_push_key(KEY_QUIT + capture_signal);
 }
 
 // Finishes the video; 1 when ffmpeg reported success and the file has its name. A capture stopped
@@ -360,6 +390,8 @@ static int capture_close(void)
 {
     if (cap.pipe_fd < 0)
         return 0;
+    for (int i = 0; i < 3; i++)
+        sigaction(CAPTURE_SIGNALS[i], &capture_old_actions[i], nullptr);
     report(1);
     close(cap.pipe_fd);
     cap.pipe_fd = -1;

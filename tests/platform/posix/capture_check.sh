@@ -4,7 +4,8 @@
 #   fidelity: the first second in both modes, decoded and compared with the renderer's drawing of the
 #             same demo times: lossless exactly, the default (4x, 4:2:0) above its measured floor
 #   refusals: a folder that cannot take the file, ffmpeg missing, ffmpeg dying mid-way: one line naming
-#             the file, a non-zero status, and no file left under the name asked for
+#             the file, a non-zero status, and no file left under the name asked for; a capture
+#             interrupted keeps a playable video under the .part name
 set -u
 KERV16=$1 RENDER=$2 WHAT=$3
 out=$(mktemp -d)
@@ -48,6 +49,19 @@ refusals)
         fail "ffmpeg died, yet success"
     grep -q "cannot write $out/v.mp4: ffmpeg was ended by signal 9" "$out/err.txt" || fail "ffmpeg died: message"
     [ -z "$(ls "$out" | grep -v -e bin -e err.txt)" ] || fail "ffmpeg died: files left: $(ls "$out")"
+    # Interrupted: the show ends, ffmpeg finishes what was drawn, and it stays under the .part name.
+    rm -f "$out/bin/ffmpeg"
+    "$KERV16" --capture "$out/i.mp4" --scale 1 --until 60000 2> "$out/err.txt" &
+    pid=$!
+    for _ in $(seq 100); do [ -s "$out/i.part.mp4" ] && grep -q ' [1-9][0-9]* frames' "$out/err.txt" && break; sleep 0.1; done
+    sleep 0.5
+    kill -INT $pid
+    ! wait $pid || fail "interrupted, yet success"
+    grep -q "the capture stopped at [0-9]* of 60000 ms: what was drawn is in $out/i.part.mp4" "$out/err.txt" ||
+        fail "interrupted: message"
+    [ ! -e "$out/i.mp4" ] || fail "interrupted: the file has the name asked for"
+    ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$out/i.part.mp4" | grep -q '^video$' ||
+        fail "interrupted: what was drawn is not a video"
     ;;
 esac
 echo "PASS ($WHAT)"
