@@ -46,9 +46,11 @@ static struct {
     int quit_sent;           // Escape was handed to the key queue
     double started;          // wall-clock seconds at open
     double last_report;      // wall-clock seconds of the last progress line
-    uint8_t drawn[VGA_PIXELS_W * VGA_PIXELS_H * 3];  // the cells drawn: red, green, blue, or Y, Cb, Cr
-    uint8_t frame[CAPTURE_W_MAX * CAPTURE_H_MAX * 3]; // one video frame as piped: RGB, or the three planes of 4:2:0
 } cap;
+
+// Outside cap, which open clears: pages of the frame are touched only as far as the scale needs.
+static uint8_t capture_drawn[VGA_PIXELS_W * VGA_PIXELS_H * 3];   // the cells drawn: red, green, blue, or Y, Cb, Cr
+static uint8_t capture_frame[CAPTURE_W_MAX * CAPTURE_H_MAX * 3];  // one video frame as piped: RGB, or 4:2:0's planes
 
 // The signal that asked the show to end (SIGINT, SIGTERM, SIGHUP), from the handler to capture_poll.
 static volatile sig_atomic_t capture_signal;
@@ -105,13 +107,13 @@ static void fill_ycbcr_palette(void)
     }
 }
 
-// The drawn pixels enlarged by cap.scale each way, nearest neighbour, into cap.frame.
+// The drawn pixels enlarged by cap.scale each way, nearest neighbour, into capture_frame.
 static void enlarge_rgb(void)
 {
     int s = cap.scale, w = cap.width;
     for (int y = 0; y < VGA_PIXELS_H; y++) {
-        uint8_t* row = &cap.frame[(size_t)y * s * w * 3];
-        const uint8_t* src = &cap.drawn[y * VGA_PIXELS_W * 3];
+        uint8_t* row = &capture_frame[(size_t)y * s * w * 3];
+        const uint8_t* src = &capture_drawn[y * VGA_PIXELS_W * 3];
         for (int x = 0, o = 0; x < VGA_PIXELS_W; x++)
             for (int k = 0; k < s; k++, o += 3)
                 row[o] = src[3 * x], row[o + 1] = src[3 * x + 1], row[o + 2] = src[3 * x + 2];
@@ -125,10 +127,10 @@ static void enlarge_rgb(void)
 static void enlarge_ycbcr(void)
 {
     int s = cap.scale, w = cap.width, h = cap.height;
-    uint8_t* luma = cap.frame;
+    uint8_t* luma = capture_frame;
     for (int y = 0; y < VGA_PIXELS_H; y++) {
         uint8_t* row = &luma[(size_t)y * s * w];
-        const uint8_t* src = &cap.drawn[y * VGA_PIXELS_W * 3];
+        const uint8_t* src = &capture_drawn[y * VGA_PIXELS_W * 3];
         for (int x = 0, o = 0; x < VGA_PIXELS_W; x++)
             for (int k = 0; k < s; k++)
                 row[o++] = src[3 * x];
@@ -142,7 +144,7 @@ static void enlarge_ycbcr(void)
         for (int p = 0; p < 2; p++)
             for (int y = 0; y < VGA_PIXELS_H; y++) {
                 uint8_t* row = planes[p] + (size_t)y * half * cw;
-                const uint8_t* src = &cap.drawn[y * VGA_PIXELS_W * 3 + 1 + p];
+                const uint8_t* src = &capture_drawn[y * VGA_PIXELS_W * 3 + 1 + p];
                 for (int x = 0, o = 0; x < VGA_PIXELS_W; x++)
                     for (int k = 0; k < half; k++)
                         row[o++] = src[3 * x];
@@ -152,8 +154,8 @@ static void enlarge_ycbcr(void)
         return;
     }
     for (int y = 0; y < ch; y++) {
-        const uint8_t* top = &cap.drawn[(2 * y / s) * VGA_PIXELS_W * 3];
-        const uint8_t* bottom = &cap.drawn[((2 * y + 1) / s) * VGA_PIXELS_W * 3];
+        const uint8_t* top = &capture_drawn[(2 * y / s) * VGA_PIXELS_W * 3];
+        const uint8_t* bottom = &capture_drawn[((2 * y + 1) / s) * VGA_PIXELS_W * 3];
         for (int x = 0; x < cw; x++) {
             int a = 3 * (2 * x / s), b = 3 * ((2 * x + 1) / s);
             for (int p = 0; p < 2; p++) {
@@ -356,15 +358,15 @@ static void capture_write(const DisplayCell* cells)
         return;
     size_t bytes;
     if (cap.lossless) {
-        vga_draw_cells_rgb(cells, vga_palette, cap.drawn);
+        vga_draw_cells_rgb(cells, vga_palette, capture_drawn);
         enlarge_rgb();
         bytes = (size_t)cap.width * cap.height * 3;
     } else {
-        vga_draw_cells_rgb(cells, ycbcr_palette, cap.drawn);
+        vga_draw_cells_rgb(cells, ycbcr_palette, capture_drawn);
         enlarge_ycbcr();
         bytes = (size_t)cap.width * cap.height * 3 / 2;
     }
-    if (!write_all(cap.pipe_fd, cap.frame, bytes)) {
+    if (!write_all(cap.pipe_fd, capture_frame, bytes)) {
         cap.failed = 1;
         return;
     }
