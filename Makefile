@@ -61,10 +61,13 @@ define windows_configure
 endef
 
 # The unit tests and the show end to end under Wine; a machine without Wine says so and skips them.
+# The 32-bit build is built too (its tests are the 64-bit build's).
 test-windows: build
 	@sh tools/deps.sh windows
 	$(call windows_configure,$(WIN64),x86_64)
 	cmake --build $(WIN64) -j$(JOBS) --target kerv16 kerv16_tests
+	$(call windows_configure,$(WIN32),i686)
+	cmake --build $(WIN32) -j$(JOBS) --target kerv16
 	@if command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; then \
 	  cd $(WIN64) && ctest --output-on-failure -j$(JOBS); \
 	else echo "wine64 is not installed: the Windows tests are skipped"; fi

@@ -2,7 +2,7 @@
 # deps.sh -- install the Debian packages that running, testing or the Windows build need (only the missing ones)
 #   sh tools/deps.sh run      the build, the data tools and the show
 #   sh tools/deps.sh test     that, and what the tests drive (GoogleTest, tmux, Xvfb, ffmpeg, ImageMagick ...)
-#   sh tools/deps.sh windows  the mingw-w64 cross compilers, GoogleTest's sources, Wine and zip
+#   sh tools/deps.sh windows  the mingw-w64 cross compilers and zlib, GoogleTest's sources, Wine and zip
 set -e
 RUN_PACKAGES="cmake g++ make pkg-config
  libsdl2-dev libmpg123-dev libopenmpt-dev libmp3lame-dev
@@ -12,7 +12,7 @@ TEST_PACKAGES="libgtest-dev libvterm-dev libpng-dev
  tmux xvfb xauth xdotool python3-xlib ffmpeg chafa caca-utils imagemagick python3-pil sox
  xterm x11-apps fonts-terminus-otb kitty
  clang libclang-rt-14-dev"
-WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 tmux zip"
+WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev googletest wine64 tmux zip"
 
 # Installs those of the given packages that are missing; returns apt-get's status.
 install_missing() {

@@ -23,7 +23,10 @@ uint32_t start_tick;
 static const char* TITLE = "KERV16 - alt+enter=fullscreen";
 static const char* SOUNDTRACK = "data/Dremovant - Embers-mastered.mp3";
 
-enum { VIEWER_UNATTENDED_MS = 2000 };  // how long a picture stays when no key can end it
+enum {
+    VIEWER_UNATTENDED_MS = 2000,  // how long a picture stays when no key can end it
+    VIEWER_FRAME_MS = 16,         // a still is drawn again this often (a resize redraws it)
+};
 
 static struct {
     int unattended;     // 1 when no keyboard can end the viewer (memory, a video)
@@ -116,12 +119,15 @@ void show_picture(const char* name)
     image_load(name, &picture);
     image_blit_alpha(&picture, 0, 0);
     // The key that ends the viewer stays waiting: the main loop reads it first. Without a keyboard
-    // (headless, capture) nobody can press one, so the picture stays for a while of the clock instead.
+    // (headless, capture, input from nowhere) nobody can press one, so the picture stays for a while
+    // of the clock instead.
     uint32_t shown_ms = clock_ticks();
     while (!display_key_waiting()) {
         screen_present();
-        if (run.unattended && clock_ticks() - shown_ms >= VIEWER_UNATTENDED_MS)
+        if (clock_ticks() - shown_ms >= VIEWER_UNATTENDED_MS && (run.unattended || !display_keyboard()))
             break;
+        if (!run.unattended)
+            display_idle(VIEWER_FRAME_MS);   // a still needs no more frames than the show has
     }
     image_free(&picture);
 }

@@ -112,6 +112,17 @@ static int apply_until(DemoOptions* o, const char* v)
     return OPTION_REFUSED;
 }
 
+// How the Windows build draws; the name is checked again there, against KERV16_CONSOLE too.
+static int apply_console(DemoOptions* o, const char* v)
+{
+    if (strcmp(v, "classic") == 0 || strcmp(v, "vt") == 0 || strcmp(v, "text") == 0) {
+        o->settings.console = v;
+        return OPTION_GO_ON;
+    }
+    fprintf(stderr, "kerv16: --console takes classic, vt or text, not %s\n", v);
+    return OPTION_REFUSED;
+}
+
 // Without a folder the content/ of the working directory, where the show is started from the repository.
 static int apply_live(DemoOptions* o, const char* v)
 {
@@ -135,6 +146,10 @@ static const OptionRow OPTIONS[] = {
      apply_layout},
     {"--graphics", "NAME", "kitty or sixel: the pictures of the pixel layout in that protocol, whatever the terminal says",
      apply_graphics},
+    {"--console", "NAME",
+     "Windows build: classic (the console window's cells), vt (sequences, as in Windows Terminal) or text "
+     "(into a file); default: what the console is (also KERV16_CONSOLE)",
+     apply_console},
     {"--fps", "N", "at most N frames a second in the terminal, or those of --capture (default 60; 0: unpaced)",
      apply_fps},
     {"--until", "MS", "stop the show at this demo time (milliseconds)", apply_until},

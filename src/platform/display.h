@@ -72,6 +72,7 @@ struct DisplaySettings {
     int length_ms;           // the show's length in demo time, for a capture's progress (0: unknown)
     int scale;               // a capture's pixels per drawn pixel each way, 1 to DISPLAY_CAPTURE_SCALE_MAX (0: its default)
     int lossless;            // 1: a capture whose decoded frames are the drawing exactly
+    const char* console;     // Windows: "classic", "vt" or "text" (--console), null for the host's own way
 };
 enum { DISPLAY_CAPTURE_SCALE_MAX = 6 };  // 3840 x 2400: the largest frame of H.264 level 5.2, which hardware decoders play
 
@@ -130,6 +131,7 @@ void display_write(const DisplayCell* cells);
 int display_key_waiting(void);
 int display_read_key(void);   // one key code; -1 when none is waiting
 int display_wait_key(void);   // blocks for one key; -1 at once when no input can come
+int display_keyboard(void);   // 1 while keys can come (0: output only, input closed or not a keyboard)
 void display_idle(int ms);    // between paced frames: sleeps, but wakes for a key
 int display_stats(DisplayStats* stats);  // 0 when the display keeps no count of its own
 int display_close(void);      // 0 when what the display wrote failed (a capture's video)

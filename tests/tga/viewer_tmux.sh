@@ -2,7 +2,9 @@
 # viewer_tmux.sh -- end to end: `kerv16 picture` in an 80 x 50 tmux pane. The picture stays until a key
 # is pressed, then the show starts and gets that key; a picture that does not load is named on standard
 # error once the terminal is restored, and Escape pressed in the viewer ends the show right after start-up.
-# usage: viewer_tmux.sh path/to/kerv16 shown|missing   (run from the folder holding data/)
+# Without a keyboard (input from nowhere, output into a file) the picture stays two seconds and the show
+# follows (nokeys).
+# usage: viewer_tmux.sh path/to/kerv16 shown|missing|nokeys   (run from the folder holding data/)
 set -u
 SHOW=$1
 HOW=$2
@@ -21,6 +23,17 @@ wait_status() {
     [ -s "$T/status" ] || fail "the show did not end"
     [ "$(cat "$T/status")" = 0 ] || fail "exit status $(cat "$T/status")"
 }
+
+if [ "$HOW" = nokeys ]; then
+    T=$(mktemp -d)
+    trap 'rm -rf "$T"' EXIT
+    timeout 30 "$SHOW" data/credz1.tga --until 500 < /dev/null > "$T/out" 2> "$T/stderr"
+    status=$?
+    [ $status = 0 ] || { echo "FAIL (nokeys): status $status (124: still waiting for a key)"; cat "$T/stderr"; exit 1; }
+    [ -s "$T/out" ] || { echo "FAIL (nokeys): no frames written"; exit 1; }
+    echo "ok (nokeys): the picture gave way to the show with nobody at the keyboard"
+    exit 0
+fi
 
 case "$HOW" in
 shown) PICTURE=data/credz1.tga ;;

@@ -1,15 +1,22 @@
-// display_console.cpp -- the Windows console display: 80 x 50 CHAR_INFO cells in one write, keys from conio
+// display_console.cpp -- the Windows console display: 80 x 50 CHAR_INFO cells in one write in the 8 x 8 font, keys from conio
 //
-// On Windows the console is the show's own display: the first row of the build's display table.
-// Threading: the console control handler (Ctrl+C, closing the window) runs on a thread of its own;
-// it only raises `quit`, and restores the console itself when Windows is about to end the process.
+// On Windows the console is the show's own display: the first row of the build's display table. At
+// open it looks at where it runs (console_host.cpp decides): in a console window it writes the cells
+// itself, in the 8 x 8 raster font and the VGA colours, as the show was made to look; in a
+// pseudoconsole (Windows Terminal) and into a file or pipe it hands every call to the terminal
+// display, which speaks VT sequences there as on Linux.
+// Ctrl+C, closing the window and a crash reach the restore through the guard (console_guard.cpp).
 #include "platform/display.h"
 
 #include <windows.h>
 #include <conio.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "platform/vga.h"
+#include "platform/windows/windows_local.h"
 
 // ---- types ----
 
@@ -18,7 +25,6 @@ typedef BOOL(WINAPI* SetDisplayMode)(HANDLE, DWORD, PCOORD);
 enum {
     MODE_FULLSCREEN = 1,     // CONSOLE_FULLSCREEN_MODE
     MODE_WINDOWED = 2,       // CONSOLE_WINDOWED_MODE
-    CLOSE_WAIT_MS = 3000,    // how long a closing console waits for the main loop to restore it
     TITLE_BYTES = 1024,
 };
 
@@ -32,11 +38,14 @@ static struct {
     CONSOLE_CURSOR_INFO saved_cursor;
     UINT saved_code_page;
     char saved_title[TITLE_BYTES];
+    int font_set;                    // 1: the font and palette below are to be put back
+    CONSOLE_FONT_INFOEX saved_font;
+    COLORREF saved_palette[16];
+    const DisplayDriver* vt;         // the terminal display every call goes to, or null for the cells
+    ConsoleChoice choice;
     int fullscreen;                  // 1 after a successful switch to full screen
-    volatile LONG quit;              // raised by the control handler; read as an Escape
     int quit_sent;                   // that Escape has gone into the key queue
     volatile LONG restored;          // 1 once the console is back as it was (either thread)
-    HANDLE restored_event;           // set when the main thread has restored the console
     long frames;                     // frames written, for --stats
     CHAR_INFO cells[DISPLAY_CELLS];  // the frame as written
 } con;
@@ -73,24 +82,72 @@ static void restore_console(void)
     SetConsoleCursorInfo(con.out, &con.saved_cursor);
     SetConsoleOutputCP(con.saved_code_page);
     SetConsoleTitleA(con.saved_title);
+    if (con.font_set) {
+        SetCurrentConsoleFontEx(con.out, FALSE, &con.saved_font);
+        CONSOLE_SCREEN_BUFFER_INFOEX info;
+        memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        if (GetConsoleScreenBufferInfoEx(con.out, &info)) {
+            memcpy(info.ColorTable, con.saved_palette, sizeof info.ColorTable);
+            info.srWindow.Right++;   // the call takes the window one larger than it reports
+            info.srWindow.Bottom++;
+            SetConsoleScreenBufferInfoEx(con.out, &info);
+        }
+    }
 }
 
-static BOOL WINAPI on_control(DWORD event)
+// The 8 x 8 raster font ("Terminal") and the VGA palette: the cells square, the picture 4 : 3 in the
+// colours the show was drawn in. The user's font and palette are kept to be put back.
+static void set_font_and_palette(void)
 {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        // A second one ends the process at once, with the console put back first.
-        if (InterlockedExchange(&con.quit, 1)) {
-            restore_console();
-            return FALSE;
-        }
-        return TRUE;
-    }
-    // Closing the window, logging off, shutting down: Windows ends the process when this returns.
-    InterlockedExchange(&con.quit, 1);
-    if (con.restored_event)
-        WaitForSingleObject(con.restored_event, CLOSE_WAIT_MS);
-    restore_console();
-    return TRUE;
+    memset(&con.saved_font, 0, sizeof con.saved_font);
+    con.saved_font.cbSize = sizeof con.saved_font;
+    CONSOLE_SCREEN_BUFFER_INFOEX info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    if (!GetCurrentConsoleFontEx(con.out, FALSE, &con.saved_font) || !GetConsoleScreenBufferInfoEx(con.out, &info))
+        return;
+    memcpy(con.saved_palette, info.ColorTable, sizeof con.saved_palette);
+    con.font_set = 1;
+    CONSOLE_FONT_INFOEX font;
+    memset(&font, 0, sizeof font);
+    font.cbSize = sizeof font;
+    font.dwFontSize.X = VGA_GLYPH;
+    font.dwFontSize.Y = VGA_GLYPH;
+    font.FontFamily = FF_MODERN;
+    font.FontWeight = FW_NORMAL;
+    wcscpy(font.FaceName, L"Terminal");
+    SetCurrentConsoleFontEx(con.out, FALSE, &font);
+    for (int i = 0; i < 16; i++)
+        info.ColorTable[i] = RGB(vga_palette[i][0], vga_palette[i][1], vga_palette[i][2]);
+    info.srWindow.Right++;
+    info.srWindow.Bottom++;
+    SetConsoleScreenBufferInfoEx(con.out, &info);
+}
+
+// Where the show runs, as the host decision needs it.
+static ConsoleChoice choose_host(const DisplaySettings* settings)
+{
+    ConsoleFacts facts;
+    memset(&facts, 0, sizeof facts);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode;
+    facts.out_console = out && out != INVALID_HANDLE_VALUE && GetConsoleMode(out, &mode);
+    DWORD type = out && out != INVALID_HANDLE_VALUE ? GetFileType(out) : FILE_TYPE_UNKNOWN;
+    facts.out_stream = !facts.out_console && (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE);
+    HWND window = GetConsoleWindow();
+    static char window_class[64];
+    // Hidden console windows (a pseudoconsole's, Wine's console inside a Unix terminal) show nothing.
+    facts.has_window = window != nullptr && IsWindowVisible(window);
+    if (window && GetClassNameA(window, window_class, sizeof window_class) > 0)
+        facts.window_class = window_class;
+    DWORD list[4];
+    facts.processes = (int)GetConsoleProcessList(list, 4);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    facts.wine = ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    facts.forced = settings->console ? settings->console : console_host_parse(getenv("KERV16_CONSOLE"));
+    facts.relaunched = getenv(CONSOLE_RELAUNCH_MARKER) != nullptr;
+    return console_host_choose(&facts);
 }
 
 // stdout may be a file or a pipe; the console itself is still there as CONOUT$.
@@ -113,14 +170,29 @@ static HANDLE find_console(int* own)
     return out;
 }
 
+extern const DisplayDriver display_terminal_driver;  // terminal/display_terminal.cpp
+
 static int console_open(const DisplaySettings* settings)
 {
     if (con.opened)
         return 1;
-    // The console shows the 80 x 50 cells as they are; terminal layouts belong to the Linux build.
-    if (settings->layout != DISPLAY_LAYOUT_AUTO) {
-        msg_print(stderr, "kerv16: --layout is not available in this build (the Windows console build)\n");
-        return 0;
+    const char* env = getenv("KERV16_CONSOLE");
+    if (!settings->console && env && *env && !console_host_parse(env))
+        msg_print(stderr, "kerv16: KERV16_CONSOLE takes classic, vt or text, not %s (ignored)\n", env);
+    con.choice = choose_host(settings);
+    if (con.choice.relaunch && console_host_relaunch()) {
+        fflush(stdout);
+        ExitProcess(0);   // the show goes on in the new window
+    }
+    con.vt = nullptr;
+    if (con.choice.host != CONSOLE_HOST_CLASSIC || settings->layout != DISPLAY_LAYOUT_AUTO) {
+        // The terminal display takes the layouts; a console window only shows its own cells.
+        if (con.choice.host == CONSOLE_HOST_CLASSIC) {
+            msg_print(stderr, "kerv16: --layout needs a terminal (--console vt, or Windows Terminal), not a console window\n");
+            return 0;
+        }
+        con.vt = &display_terminal_driver;
+        return con.vt->open(settings);
     }
     con.out = find_console(&con.own_out);
     if (!con.out) {
@@ -132,19 +204,20 @@ static int console_open(const DisplaySettings* settings)
     con.saved_code_page = GetConsoleOutputCP();
     if (!GetConsoleTitleA(con.saved_title, TITLE_BYTES))
         con.saved_title[0] = 0;
-    con.quit = 0;
     con.quit_sent = 0;
     con.restored = 0;
     con.fullscreen = 0;
     con.frames = 0;
-    con.restored_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    SetConsoleCtrlHandler(on_control, TRUE);
     SetConsoleTitleA(settings->title ? settings->title : "");
     // The cells' characters are code page 437 glyphs.
     SetConsoleOutputCP(437);
     CONSOLE_CURSOR_INFO hidden = con.saved_cursor;
     hidden.bVisible = FALSE;
     SetConsoleCursorInfo(con.out, &hidden);
+    con.font_set = 0;
+    if (con.choice.font)
+        set_font_and_palette();
+    console_guard_start(restore_console);
     con.opened = 1;
     msg_hold(1);
     return 1;
@@ -154,6 +227,8 @@ static int console_open(const DisplaySettings* settings)
 // the new buffer stops the buffer from shrinking, so then the window shrinks first and both go again.
 static void console_set_grid(int cols, int rows, int fullscreen)
 {
+    if (con.vt)
+        return con.vt->set_grid(cols, rows, fullscreen);
     if (!con.opened)
         return;
     COORD size = {(SHORT)cols, (SHORT)rows};
@@ -173,8 +248,18 @@ static void console_set_grid(int cols, int rows, int fullscreen)
 
 static void console_write(const DisplayCell* cells)
 {
+    if (con.vt)
+        return con.vt->write_cells(cells);
     if (!con.opened)
         return;
+    // The text lines are written into the cells here (the terminal display sets them itself).
+    const DisplayText* text = display_text();
+    if (text->line[DISPLAY_TEXT_TOP][0] || text->line[DISPLAY_TEXT_BOTTOM][0]) {
+        static DisplayCell stamped[DISPLAY_CELLS];
+        memcpy(stamped, cells, sizeof stamped);
+        display_stamp_text(stamped);
+        cells = stamped;
+    }
     for (int i = 0; i < DISPLAY_CELLS; i++) {
         con.cells[i].Char.AsciiChar = (CHAR)cells[i].ch;
         con.cells[i].Attributes = cells[i].attr;
@@ -189,7 +274,9 @@ static void console_write(const DisplayCell* cells)
 // Ctrl+C and closing the window read as Escape, so the show ends in its own order.
 static void console_poll(void)
 {
-    if (con.quit && !con.quit_sent)
+    if (con.vt)
+        return con.vt->poll();
+    if (console_guard_quit() && !con.quit_sent)
         con.quit_sent = display_push_key(KEY_ESCAPE);
     while (_kbhit() && display_push_key(_getch())) {
     }
@@ -199,7 +286,9 @@ static void console_poll(void)
 // endless wait is a read of the next key.
 static int console_wait(int ms)
 {
-    if (con.quit)
+    if (con.vt)
+        return con.vt->wait(ms);
+    if (console_guard_quit())
         return !con.quit_sent;   // after the quit's Escape, nothing more is waited for
     if (ms < 0) {
         display_push_key(_getch());
@@ -215,22 +304,29 @@ static int console_wait(int ms)
 // The console is handed whole frames; the bytes are those of the CHAR_INFO cells.
 static int console_stats(DisplayStats* stats)
 {
+    if (con.vt) {
+        int got = con.vt->stats(stats);
+        size_t n = strlen(stats->detail);
+        snprintf(stats->detail + n, sizeof stats->detail - n, " (%s)", con.choice.why);
+        return got;
+    }
     stats->frames = con.frames;
     stats->writes = con.frames;
     stats->bytes = (long long)con.frames * (long long)sizeof con.cells;
     stats->largest = con.frames ? (long)sizeof con.cells : 0;
-    snprintf(stats->detail, sizeof stats->detail, "layout grid in a terminal of %d x %d cells", DISPLAY_COLS,
-             DISPLAY_ROWS);
+    snprintf(stats->detail, sizeof stats->detail, "the console's own %d x %d cells%s (%s)", DISPLAY_COLS, DISPLAY_ROWS,
+             con.font_set ? " in the 8 x 8 font" : "", con.choice.why);
     return 1;
 }
 
 static int console_close(void)
 {
+    if (con.vt)
+        return con.vt->close();   // still asked for --stats afterwards
     if (!con.opened)
         return 1;
     restore_console();
-    SetEvent(con.restored_event);
-    SetConsoleCtrlHandler(on_control, FALSE);
+    console_guard_stop();
     if (con.own_out)
         CloseHandle(con.out);
     con.opened = 0;
@@ -251,5 +347,5 @@ const DisplayDriver display_console_driver = {
     .wait = console_wait,
     .stats = console_stats,
     .close = console_close,
-    .own_text = 0,
+    .own_text = 1,
 };

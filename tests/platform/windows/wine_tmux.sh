@@ -1,8 +1,9 @@
 #!/bin/sh
 # wine_tmux.sh -- end to end under Wine: the show in an 80 x 50 tmux pane draws code page 437 cells
-# and Ctrl+C ends it as Escape would, with status 0 (interrupt); --headless --until 20000 ends with
-# status 0 (headless). Escape itself is tested in Wine's console window (wine_window.sh).
-# usage: wine_tmux.sh WINE_SH PREFIX kerv16.exe interrupt|headless   (run from the folder holding data/)
+# and Ctrl+C ends it as Escape would, with status 0 (interrupt); the same through virtual-terminal
+# sequences, as in Windows Terminal (vt: the terminal display's layouts); --headless --until 20000
+# ends with status 0 (headless). Escape itself is tested in Wine's console window (wine_window.sh).
+# usage: wine_tmux.sh WINE_SH PREFIX kerv16.exe interrupt|vt|headless   (run from the folder holding data/)
 set -u
 WINE_SH=$1
 PREFIX=$2
@@ -27,13 +28,15 @@ fail() { echo "FAIL ($HOW): $*"; echo "--- pane:"; tmux -L "$SOCK" capture-pane 
          echo "--- standard error:"; cat "$T/stderr" 2>/dev/null; exit 1; }
 
 # bash, not sh: Ctrl+C reaches the pane's shell too, and only bash goes on when its child handled it.
+ARGS=""
+[ "$HOW" = vt ] && ARGS="--console vt --stats"
 cat > "$T/pane.sh" <<'PANE'
-sh "$WINE_SH" "$PREFIX" "$SHOW" 2> "$T/stderr"
+sh "$WINE_SH" "$PREFIX" "$SHOW" $ARGS 2> "$T/stderr"
 echo $? > "$T/status"
 exec sleep 600
 PANE
 tmux -u -L "$SOCK" -f /dev/null new-session -d -x 80 -y 50 -s e2e \
-    "env T='$T' WINE_SH='$WINE_SH' PREFIX='$PREFIX' SHOW='$SHOW' LC_ALL=C.UTF-8 bash '$T/pane.sh'" ||
+    "env T='$T' WINE_SH='$WINE_SH' PREFIX='$PREFIX' SHOW='$SHOW' ARGS='$ARGS' LC_ALL=C.UTF-8 bash '$T/pane.sh'" ||
     fail "tmux did not start"
 
 # Frames show as the glyphs of code page 437 (shade and block characters, dots), many per pane.
@@ -61,4 +64,7 @@ while [ ! -s "$T/status" ] && [ $i -lt 150 ]; do i=$((i + 1)); sleep 0.1; done
 [ -s "$T/status" ] || fail "Ctrl+C did not end the show"
 status=$(cat "$T/status")
 [ "$status" = 0 ] || fail "exit status $status, expected 0"
+if [ "$HOW" = vt ]; then
+    grep -q "^kerv16: layout.*(as asked)" "$T/stderr" || fail "--stats does not name the terminal display's layout"
+fi
 echo "ok ($HOW): $n glyphs seen, status 0"

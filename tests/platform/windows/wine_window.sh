@@ -1,11 +1,11 @@
 #!/bin/bash
 # wine_window.sh -- the show in Wine's own console window under Xvfb: the window takes the show's title
 # and shows its cells, and a press of Escape ends it with status 0.
-# usage: wine_window.sh WINE_SH PREFIX kerv16.exe   (run from the folder holding data/)
+# usage: wine_window.sh WINE_SH PREFIX kerv16.exe [SHOT.png]   (run from the folder holding data/)
 # A terminal cannot carry that key: Wine's Unix console reads a lone Escape byte as the start of a
 # sequence and waits for the rest, so only a window's key event arrives as Escape.
 set -u
-WINE_SH=$1 PREFIX=$2 SHOW=$3
+WINE_SH=$1 PREFIX=$2 SHOW=$3 SHOT=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; cat "$work/log" 2>/dev/null; exit 1; }
@@ -45,6 +45,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
         import -window "$win" "$work/shot.png" 2>/dev/null && /usr/bin/python3 "$work/colours.py" "$work/shot.png" > "$work/colours" &&
             [ "$(cut -d" " -f1 "$work/colours")" -ge 4 ] && [ "$(cut -d" " -f2 "$work/colours")" -lt 98 ] && break
     done
+    xdotool getwindowgeometry "$win" | sed -n "s/ *Geometry: //p" > "$work/size"
     xdotool key --window "$win" Escape 2>/dev/null
     for i in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
     if kill -0 $pid 2>/dev/null; then kill $pid; echo "still running 10 s after Escape" > "$work/status"; exit 0; fi
@@ -58,4 +59,5 @@ status=$(cat "$work/status")
 [ -s "$work/colours" ] || fail "no screenshot of the window"
 set -- $(cat "$work/colours")
 [ "$1" -ge 4 ] && [ "$2" -lt 98 ] || fail "the window shows no frame ($1 colours, the most common on $2 %)"
-echo "ok: '$(cat "$work/title")' showed $1 colours, Escape ended it with status 0"
+[ -n "$SHOT" ] && cp "$work/shot.png" "$SHOT"
+echo "ok: '$(cat "$work/title")' showed $1 colours in a window of $(cat "$work/size"), Escape ended it with status 0"

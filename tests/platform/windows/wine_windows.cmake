@@ -7,7 +7,7 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/stb-include)
 file(CREATE_LINK /usr/include/stb ${CMAKE_BINARY_DIR}/stb-include/stb SYMBOLIC)
 target_include_directories(kerv16_tests SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/stb-include)
 
-foreach(case headless interrupt)
+foreach(case headless interrupt vt)
   add_test(NAME e2e_wine_${case}
            COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/wine_tmux.sh ${CMAKE_SOURCE_DIR}/tools/windows/wine.sh
                    ${CMAKE_BINARY_DIR}/wine-prefix $<TARGET_FILE:kerv16> ${case}
@@ -29,6 +29,13 @@ add_test(NAME e2e_wine_unpacked
                  ${CMAKE_BINARY_DIR}/wine-prefix $<TARGET_FILE:kerv16> ${KERV_DATA_ROOT}/data
                  ${CMAKE_SOURCE_DIR}/tools/windows/package.sh)
 set_tests_properties(e2e_wine_unpacked PROPERTIES LABELS e2e TIMEOUT 300)
+
+# Output into a file: the frames as the Linux build writes them.
+add_test(NAME e2e_wine_text
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/wine_text.sh ${CMAKE_SOURCE_DIR}/tools/windows/wine.sh
+                 ${CMAKE_BINARY_DIR}/wine-prefix $<TARGET_FILE:kerv16> ${KERV_HOST_BUILD}/kerv16
+         WORKING_DIRECTORY ${KERV_DATA_ROOT})
+set_tests_properties(e2e_wine_text PROPERTIES LABELS e2e TIMEOUT 300)
 
 # Statically linked: nothing but Windows' own DLLs (needs no Wine).
 add_test(NAME windows_imports COMMAND sh ${CMAKE_SOURCE_DIR}/tools/windows/imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:kerv16>)
