@@ -116,7 +116,7 @@ int render_video(int argc, char** argv)
                 VGA_PIXELS_W, VGA_PIXELS_H);
         return 1;
     }
-    std::string cmd = "ffmpeg -v error -i " + quoted(file) + " -map 0:v:0 -f rawvideo -pix_fmt rgb24 -";
+    std::string cmd = "ffmpeg -v error -i " + quoted(file) + " -map 0:v:0 -vsync passthrough -f rawvideo -pix_fmt rgb24 -";
     FILE* decoder = popen(cmd.c_str(), "r");
     if (!decoder || !demo_start_stepped()) {
         if (decoder)
