@@ -3,6 +3,8 @@ BUILD     ?= build
 ASAN      ?= build-asan
 WIN64     ?= build-win64
 WIN32     ?= build-win32
+WEB       ?= build-web
+WEB_PORT  ?= 8016
 FUZZ      ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc)
@@ -18,7 +20,7 @@ test test-plain test-asan test-windows fuzz quality term-stills: DEPS = test
 test test-plain test-asan: WERROR = -DKERV_WERROR=ON
 test test-plain test-asan: TESTS = -DKERV_BUILD_TESTS=ON
 
-.PHONY: all deps configure build run install test test-plain test-asan test-windows windows fuzz render quality term-stills clean
+.PHONY: all deps configure build run install test test-plain test-asan test-windows windows web web-serve fuzz render quality term-stills clean
 
 all: build
 
@@ -84,6 +86,23 @@ windows: build
 	sh tools/windows/package.sh $(WIN64)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x64.zip
 	sh tools/windows/package.sh $(WIN32)/kerv16.exe $(BUILD)/data dist/kerv16-windows-x86.zip
 
+# dist/web/: the page (index.html, kerv16.js, kerv16.wasm and kerv16.data, the data package with the
+# soundtrack), built with Debian's emscripten on the data and the font the Linux build's tools made.
+# Debian's emscripten runs its tools under Node with Debian's Node modules, which another Node finds on NODE_PATH.
+WEB_ENV = NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH}
+web: build
+	@sh tools/deps.sh web
+	@command -v emcmake >/dev/null || { echo "make web needs Debian's emscripten package (sh tools/deps.sh web could not install it)"; exit 1; }
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB) -DCMAKE_BUILD_TYPE=Release -DKERV_HOST_BUILD=$(abspath $(BUILD)) $(CMAKE_ARGS)
+	$(WEB_ENV) cmake --build $(WEB) -j$(JOBS) --target kerv16
+	rm -rf dist/web && mkdir -p dist/web
+	cp $(WEB)/index.html $(WEB)/kerv16.js $(WEB)/kerv16.wasm $(WEB)/kerv16.data dist/web/
+	@echo "dist/web: $$(ls dist/web | tr '\n' ' ')"
+
+# Serves dist/web on this machine only (WEB_PORT=N for another port); Ctrl+C stops it.
+web-serve: web
+	python3 tools/web/serve.py dist/web $(WEB_PORT)
+
 # Scores the cell conversion against a naive one, chafa and img2txt on a set of test pictures.
 quality: build
 	sh tools/quality/run.sh $(BUILD)
@@ -98,4 +117,4 @@ fuzz: build
 	JOBS=$(JOBS) sh fuzz/run.sh $(abspath $(BUILD)) $(abspath $(FUZZ)) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(FUZZ) $(WIN64) $(WIN32) dist
+	rm -rf $(BUILD) $(ASAN) $(FUZZ) $(WIN64) $(WIN32) $(WEB) dist

@@ -20,3 +20,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# 32-bit x86 computes in SSE2 as the 64-bit builds do, not in the x87's wider registers, so that its
+# floats round as every other build's do (Windows 8 and later need SSE2 anyway).
+if(KERV_WINDOWS_ARCH STREQUAL "i686")
+  set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+  set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+endif()

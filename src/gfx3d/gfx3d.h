@@ -125,6 +125,12 @@ inline fixed fixed_mul_int(fixed a, int n) { return (fixed)((uint32_t)a * (uint3
 inline int int_times_float(int a, float x) { return fixed_truncate((double)((float)a * x)); }
 float table_sin(float angle);         // radians, any value; interpolates sine_table
 float table_cos(float angle);
+// The C library's sin, cos, atan2 and pow(x, n) with the same bits on every build (maths_double.cpp);
+// within about a unit in the last place, equal to glibc's once rounded to float.
+double maths_sin(double x);           // radians
+double maths_cos(double x);
+double maths_atan2(double y, double x);
+double maths_pow_int(double x, int n);
 
 inline void vec_sub(Vec3* d, const Vec3* a, const Vec3* b)
 {

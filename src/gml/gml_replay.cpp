@@ -1,5 +1,6 @@
 // gml_replay.cpp -- a GML drawing painted again in its recorded timing for 16 seconds
 #include "gfx2d/gfx2d.h"
+#include "gfx3d/gfx3d.h"
 #include "gml/gml.h"
 #include "platform/clock.h"
 
@@ -50,7 +51,7 @@ static void draw_segment(const float* a, float time_a, const float* b, float tim
 void gml_replay_frame(const GmlGraph* graph, uint32_t t)
 {
     float tf = (float)t;
-    double p = sin(tf * 0.002) + 1;
+    double p = maths_sin(tf * 0.002) + 1;
     float half = (float)(p * 0.5);
     screen_fill(0);
     set_pen_width((int)(float)(p * 4));

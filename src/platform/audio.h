@@ -36,3 +36,12 @@ extern const AudioDriver audio_waveout_driver;  // Windows' waveOut device (Wind
 // and advances the sample clock. Nothing happens while no device is open.
 void audio_null_run(int16_t* out, int frames);
 int64_t audio_null_frames(void);  // frames mixed since the device was opened
+
+// ---- a soundtrack the host decodes and plays itself (the web page: audio_web.cpp) ----
+
+// Reads the file and starts decoding it; 1 when it could be read. Playing waits for the decoder
+// and then joins at the position the track has reached by then.
+int audio_track_open(const char* path);
+void audio_track_play(int ms);    // plays the track opened last from ms on
+void audio_track_stop(void);
+int audio_track_position(void);   // ms of the track now, -1 when it does not play

@@ -127,8 +127,8 @@ void blob_centres(int now, int part, BlobCentre centres[BLOB_SPLATS])
     float p = (float)((int64_t)part + 2);
     for (int m = 0; m < BLOB_SPLATS; m++) {
         int s = 48 * m / 64;  // every position with s divisible by 3 is splatted twice
-        float k1 = (float)pow(1.0625, s + 1), k2 = (float)pow(1.0625, s + 2), k3 = (float)pow(1.0625, s + 3);
-        float sx = (float)sin(k1 * t + p), cy = (float)cos(k2 * t + p), sz = (float)sin(k3 * t + p);
+        float k1 = (float)maths_pow_int(1.0625, s + 1), k2 = (float)maths_pow_int(1.0625, s + 2), k3 = (float)maths_pow_int(1.0625, s + 3);
+        float sx = (float)maths_sin(k1 * t + p), cy = (float)maths_cos(k2 * t + p), sz = (float)maths_sin(k3 * t + p);
         centres[m].x = (int)(half_w + third_w * sx);
         centres[m].y = (int)(half_h + third_h * cy);
         centres[m].z = (int)(half_d + third_d * sz);

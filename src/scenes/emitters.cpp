@@ -101,7 +101,7 @@ void emitter_update(int index, int dt)
     float gf = (float)((double)dt * (double)emitter_gravity * 0.01);
     fixed g = fixed_from_float(gf);  // trunc(gf x 4096), total for any float
     fixed s = fixed_from_float((float)(dt * 0.01));
-    fixed k = fixed_from_float((float)pow(0.9995, dt));
+    fixed k = fixed_from_float((float)maths_pow_int(0.9995, dt));
     int alive = 0;
     for (int i = 0; i < EMITTER_PARTICLES; i++) {
         Particle* p = &e->particles[i];

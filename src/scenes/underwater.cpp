@@ -80,8 +80,8 @@ static void draw_letter(int i, float t, int now)
         y = 15.0f * (d * d);
     }
     double fnow = (double)(float)now;
-    y = (float)(y + sin((double)a + fnow * 0.001));
-    float roll = (float)(cos(fnow * 0.0015 + (double)a) * 0.07);
+    y = (float)(y + maths_sin((double)a + fnow * 0.001));
+    float roll = (float)(maths_cos(fnow * 0.0015 + (double)a) * 0.07);
 
     Mesh* textured = &event_letters[i];
     Mesh* env = &event_letters_env[i];

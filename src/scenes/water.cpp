@@ -176,8 +176,8 @@ void float_on_water(Mesh* mesh, float x, float z)
     float hf = water_height(x, z + 3.0f);
     float dx = hl - hr;
     float dz = hb - hf;
-    float roll = (float)atan2((double)dx, 6.0);
-    float pitch = (float)atan2((double)dz, 6.0);
+    float roll = (float)maths_atan2((double)dx, 6.0);
+    float pitch = (float)maths_atan2((double)dz, 6.0);
     float back = hb + dz / 2.0f;
     float left = hl + dx / 2.0f;
     float y = (back + left) / 2.0f;
