@@ -75,6 +75,16 @@ static int apply_fps(DemoOptions* o, const char* v)
     return OPTION_REFUSED;
 }
 
+static int apply_scale(DemoOptions* o, const char* v)
+{
+    if (parse_range(v, 1, DISPLAY_CAPTURE_SCALE_MAX, &o->settings.scale))
+        return OPTION_GO_ON;
+    fprintf(stderr, "kerv16: --scale takes a whole number from 1 to %d, not %s\n", DISPLAY_CAPTURE_SCALE_MAX, v);
+    return OPTION_REFUSED;
+}
+
+static int apply_lossless(DemoOptions* o, const char*) { return o->settings.lossless = 1, OPTION_GO_ON; }
+
 static int apply_layout(DemoOptions* o, const char* v)
 {
     o->settings.layout = display_layout_parse(v);
@@ -127,6 +137,10 @@ static const OptionRow OPTIONS[] = {
     {"--stats", nullptr, "at exit, print frames drawn, frames per second and bytes written per frame", apply_stats},
     {"--window", nullptr, "show the cells in a window with the VGA font (Alt+Enter: full screen)", apply_window},
     {"--capture", "FILE", "render the whole show into a video (with ffmpeg), as fast as it goes", apply_capture},
+    {"--scale", "N", "the capture's pixels N x N per drawn pixel (default 4: 2560 x 1600; with --lossless 1)",
+     apply_scale},
+    {"--lossless", nullptr, "a capture whose decoded frames are the drawing exactly (H.264 in RGB, for editing)",
+     apply_lossless},
     {"--layout", "NAME",
      "auto, wide, grid, compact or pixels: how the terminal shows the cells (auto: pictures where it can)",
      apply_layout},
@@ -211,6 +225,10 @@ int demo_parse_options(int argc, char** argv, DemoOptions* opts)
     if (opts->live && opts->display && strcmp(opts->display, "window") != 0) {
         fprintf(stderr, "kerv16: --live plays as it is edited, in the terminal or the window, not with --%s\n",
                 strcmp(opts->display, "null") == 0 ? "headless" : opts->display);
+        return 2;
+    }
+    if (!opts->settings.video && (opts->settings.scale || opts->settings.lossless)) {
+        fprintf(stderr, "kerv16: --scale and --lossless shape a capture; they need --capture FILE\n");
         return 2;
     }
     if (opts->settings.video && opts->fps == 0) {

@@ -70,8 +70,11 @@ struct DisplaySettings {
     const char* video;       // the file a capture writes
     const char* soundtrack;  // muxed into a capture's video when the file is there
     int length_ms;           // the show's length in demo time, for a capture's progress (0: unknown)
+    int scale;               // a capture's pixels per drawn pixel each way, 1 to DISPLAY_CAPTURE_SCALE_MAX (0: its default)
+    int lossless;            // 1: a capture whose decoded frames are the drawing exactly
     const char* console;     // Windows: "classic", "vt" or "text" (--console), null for the host's own way
 };
+enum { DISPLAY_CAPTURE_SCALE_MAX = 6 };  // 3840 x 2400: the largest frame of H.264 level 5.2, which hardware decoders play
 
 // Lines of text over the picture (the live mode's figures and status): plain ASCII, each in one
 // colour. A display that draws the cells' glyphs shows them stamped into the cells (the top line on

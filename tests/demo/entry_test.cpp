@@ -154,7 +154,7 @@ TEST(ProgramEntry, OptionsOfOurOwn)
     EXPECT_EQ(demo_main(2, argv_help), 0);
     std::string help_text = testing::internal::GetCapturedStdout();
     for (const char* name : {"--stats", "--headless", "--capture FILE", "--fps N", "--until MS", "--window", "--layout NAME",
-                             "--live [DIR]"})
+                             "--live [DIR]", "--scale N", "--lossless"})
         EXPECT_NE(help_text.find(name), std::string::npos) << name;
 }
 
@@ -237,6 +237,22 @@ TEST(ProgramOptions, BadValuesAreRefusedWithTheReason)
     }
     EXPECT_EQ(parse("--capture x.mp4 --fps 0", &o, &err), 2);
     EXPECT_NE(err.find("a capture needs --fps from 1 to 240"), std::string::npos);
+    ASSERT_EQ(parse("--capture x.mp4", &o), DEMO_RUN);
+    EXPECT_EQ(o.settings.scale, 0);   // the capture's own default
+    EXPECT_EQ(o.settings.lossless, 0);
+    ASSERT_EQ(parse("--capture x.mkv --scale 6 --lossless", &o), DEMO_RUN);
+    EXPECT_EQ(o.settings.scale, 6);
+    EXPECT_EQ(o.settings.lossless, 1);
+    ASSERT_EQ(parse("--scale 1 --capture x.mp4", &o), DEMO_RUN);
+    EXPECT_EQ(o.settings.scale, 1);
+    for (const char* line : {"--capture x.mp4 --scale 0", "--capture x.mp4 --scale 7", "--capture x.mp4 --scale 2x"}) {
+        EXPECT_EQ(parse(line, &o, &err), 2) << line;
+        EXPECT_NE(err.find("--scale takes a whole number from 1 to 6, not "), std::string::npos) << line;
+    }
+    for (const char* line : {"--scale 2", "--lossless", "--headless --lossless"}) {
+        EXPECT_EQ(parse(line, &o, &err), 2) << line;
+        EXPECT_NE(err.find("they need --capture FILE"), std::string::npos) << line;
+    }
     EXPECT_EQ(o.settings.layout, TERMINAL_LAYOUT_AUTO);
     for (auto name : {std::pair<const char*, int>{"wide", TERMINAL_LAYOUT_WIDE}, {"grid", TERMINAL_LAYOUT_GRID},
                       {"compact", TERMINAL_LAYOUT_COMPACT}, {"auto", TERMINAL_LAYOUT_AUTO}}) {

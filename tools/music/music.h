@@ -75,5 +75,13 @@ void voice_start(int ins, double freq, long gate_len, float level, float pan, fl
 // lead's to *delay_in; master scales every voice but the rain droplets.
 void voices_mix(float master, float* l, float* r, float* send, float* delay_in);
 
+// What a meter reads of interleaved stereo at rate: integrated loudness (LUFS) and true peak (dBTP).
+struct Loudness {
+    double lufs, true_peak_db;
+};
+Loudness loudness_measure(const float* mix, long frames, int rate);
+// Per frame the largest magnitude of either channel at the sample and between it and the next.
+void loudness_peaks(const float* mix, long frames, float* peaks);
+
 // Renders the whole song, interleaved stereo floats in -1..1; returns the frame count (allocated with new[]).
 long synth_render(const Song* song, float** out);

@@ -15,7 +15,10 @@ static void usage(FILE* out)
             "  --sheet OUT.png [--step MS] [--until MS]       a frame every 6 s as one contact sheet\n"
             "  --bench [--step MS] [--until MS]               time every scene of the show\n"
             "  --gml FILE --times T1,... --out DIR            frames of a GML replay\n"
-            "  --gml FILE --bench [--step MS]                 time every frame of a GML replay\n");
+            "  --gml FILE --bench [--step MS]                 time every frame of a GML replay\n"
+            "  --video FILE [--fps N] [--exact | --min-psnr DB --min-within PERCENT]\n"
+            "                                                 a capture decoded against the show's drawing:\n"
+            "                                                 PSNR and the share of pixels within 8 levels\n");
 }
 
 int main(int argc, char** argv)
@@ -29,6 +32,8 @@ int main(int argc, char** argv)
             return render_picture(argc, argv);
         if (!strcmp(argv[i], "--gml"))
             return render_gml(argc, argv);
+        if (!strcmp(argv[i], "--video"))
+            return render_video(argc, argv);
     }
     for (int i = 1; i < argc; i++)
         if (!strcmp(argv[i], "--times") || !strcmp(argv[i], "--log") || !strcmp(argv[i], "--sheet") ||

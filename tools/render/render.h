@@ -8,6 +8,7 @@
 int render_picture(int argc, char** argv);  // --picture FILE --cells OUT.bin --png OUT.png
 int render_show(int argc, char** argv);     // --times / --log / --bench over the show
 int render_gml(int argc, char** argv);      // --gml FILE --times ... --out DIR
+int render_video(int argc, char** argv);    // --video FILE: a capture against the show's drawing
 
 // Shared output helpers.
 int render_write_png(const char* path, const uint8_t* rgb, int width, int height);  // 1 on success

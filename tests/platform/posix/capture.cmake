@@ -1,5 +1,9 @@
-# capture.cmake -- the first ten seconds captured to a video: both streams, 600 frames, 10 s within a frame
-add_test(NAME CaptureFirstTenSeconds
-  COMMAND bash -c "out=$(mktemp -d) && trap 'rm -rf $out' EXIT && $<TARGET_FILE:kerv16> --capture $out/c.mp4 --until 10000 2>/dev/null && ffprobe -v error -show_entries stream=codec_type,duration,nb_frames -of csv=p=0 $out/c.mp4 > $out/probe.txt && cat $out/probe.txt && grep -q '^video,10.000000,600$' $out/probe.txt && awk -F, '$1 == \"audio\" && $2 > 9.983 && $2 < 10.017 { found = 1 } END { exit !found }' $out/probe.txt"
-  WORKING_DIRECTORY ${KERV_DATA_ROOT})
-set_tests_properties(CaptureFirstTenSeconds PROPERTIES LABELS e2e TIMEOUT 120)
+# capture.cmake -- the video capture end to end: stream lengths, fidelity against the renderer's drawing
+# in both modes, and the refusals that leave no file behind
+foreach(what length fidelity refusals)
+  add_test(NAME e2e_capture_${what}
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/capture_check.sh $<TARGET_FILE:kerv16> $<TARGET_FILE:kerv16-render>
+                   ${what}
+           WORKING_DIRECTORY ${KERV_DATA_ROOT})
+  set_tests_properties(e2e_capture_${what} PROPERTIES LABELS e2e TIMEOUT 120)
+endforeach()
