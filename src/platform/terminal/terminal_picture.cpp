@@ -84,6 +84,29 @@ static size_t kitty_rows(const DisplayCell* cells, int full, int r0, int r1, int
     return terminal_kitty_wrap(pic.png, len, full, r0 * cell, p, room);
 }
 
+// The run of changed rows that starts at row r (changed rows fewer than gap apart joined) ends before
+// *stop; [*c0, *c1) are the columns that changed in it (every column when all is drawn again).
+static void changed_run(const DisplayCell* cells, const int* row_changed, int r, int gap, int* stop, int* c0, int* c1)
+{
+    int end = r + 1;
+    for (int k = r + 1; k < DISPLAY_ROWS && k < end + gap; k++)
+        if (row_changed[k])
+            end = k + 1;
+    int lo = DISPLAY_COLS, hi = 0;
+    for (int k = r; k < end; k++) {
+        const DisplayCell* a = cells + k * DISPLAY_COLS;
+        const DisplayCell* b = pic.shown + k * DISPLAY_COLS;
+        for (int c = 0; c < DISPLAY_COLS; c++)
+            if (pic.repaint || a[c].ch != b[c].ch || a[c].attr != b[c].attr) {
+                lo = c < lo ? c : lo;
+                hi = c + 1 > hi ? c + 1 : hi;
+            }
+    }
+    *stop = end;
+    *c0 = lo;
+    *c1 = hi;
+}
+
 // ---- public functions ----
 
 int terminal_picture_begin(int protocol, int shm, int edits)
@@ -147,20 +170,8 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
                     r++;
                     continue;
                 }
-                int stop = r + 1;
-                for (int k = r + 1; k < DISPLAY_ROWS && k < stop + KITTY_GAP_ROWS; k++)
-                    if (row_changed[k])
-                        stop = k + 1;
-                int c0 = DISPLAY_COLS, c1 = 0;
-                for (int k = r; k < stop; k++) {
-                    const DisplayCell* a = cells + k * DISPLAY_COLS;
-                    const DisplayCell* b = pic.shown + k * DISPLAY_COLS;
-                    for (int c = 0; c < DISPLAY_COLS; c++)
-                        if (a[c].ch != b[c].ch || a[c].attr != b[c].attr) {
-                            c0 = c < c0 ? c : c0;
-                            c1 = c + 1 > c1 ? c + 1 : c1;
-                        }
-                }
+                int stop, c0, c1;
+                changed_run(cells, row_changed, r, KITTY_GAP_ROWS, &stop, &c0, &c1);
                 n = kitty_rows(cells, 0, r, stop, c0, c1, p, (size_t)(end - p) - 16);
                 if (!n)
                     break;
@@ -181,20 +192,8 @@ size_t terminal_picture_frame(const DisplayCell* cells, const char** bytes)
                 continue;
             }
             // A span of changed rows, with gaps shorter than SIXEL_GAP_ROWS, and its changed columns.
-            int stop = r + 1;
-            for (int k = r + 1; k < DISPLAY_ROWS && k < stop + SIXEL_GAP_ROWS; k++)
-                if (row_changed[k])
-                    stop = k + 1;
-            int c0 = DISPLAY_COLS, c1 = 0;
-            for (int k = r; k < stop; k++) {
-                const DisplayCell* a = cells + k * DISPLAY_COLS;
-                const DisplayCell* b = pic.shown + k * DISPLAY_COLS;
-                for (int c = 0; c < DISPLAY_COLS; c++)
-                    if (pic.repaint || a[c].ch != b[c].ch || a[c].attr != b[c].attr) {
-                        c0 = c < c0 ? c : c0;
-                        c1 = c + 1 > c1 ? c + 1 : c1;
-                    }
-            }
+            int stop, c0, c1;
+            changed_run(cells, row_changed, r, SIXEL_GAP_ROWS, &stop, &c0, &c1);
             // The image starts on a terminal cell: at or above and left of the first changed pixel.
             int term_row = (r * cell) / s->cell_h, term_col = (c0 * cell) / s->cell_w;
             n = terminal_sixel_encode(cells, scale, term_col * s->cell_w, c1 * cell, term_row * s->cell_h, stop * cell,
